@@ -1,0 +1,3 @@
+#include "run_flow.h"
+
+int main(int argc, char** argv) { return RunConverter(argc, argv); }

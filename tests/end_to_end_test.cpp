@@ -1,0 +1,305 @@
+// Runs the real trb2csv in temporary folders on crafted track-tail files and
+// compares the CSV bytes, the console text and the exit status.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "test.h"
+#include "track_writer.h"
+
+namespace {
+
+const char kBanner[] = "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n";
+const char kPrompt[] = "\nPress any key";
+const char kDefaultOutput[] = "KeloTrackTail.csv";
+
+// Console line ends as the program under test writes them: CR LF on
+// Windows, where TRB2CSV_CONSOLE_CRLF is set.
+std::string Console(const std::string& text) {
+  const char* crlf = std::getenv("TRB2CSV_CONSOLE_CRLF");
+  if (!crlf || std::string(crlf) != "1") return text;
+  std::string converted;
+  for (char c : text) {
+    if (c == '\n') converted += '\r';
+    converted += c;
+  }
+  return converted;
+}
+
+std::string Summary(const std::string& output, int records) {
+  return "ceTrackTail.trb --> " + output + " : " + std::to_string(records) + " Trackpoints\n";
+}
+
+class TrackTail : public testing::Test {
+ protected:
+  void WriteInput(std::int32_t count, const std::string& body) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), TrackTailFile(count, body)));
+  }
+  RunResult Run(const std::vector<std::string>& arguments = {}) {
+    return RunTrb2csv(dir_.path(), arguments);
+  }
+  std::string Csv(const std::string& name = kDefaultOutput) {
+    return ReadFileBytes(dir_.File(name));
+  }
+
+  ScopedTempDir dir_;
+};
+
+const std::vector<TrackPoint> kFivePoints = {
+    {53.558, 10.004}, {53.559, 10.0051}, {-33.8568, 151.2153}, {0.0, -0.5}, {47.5, -122.25}};
+
+const char kFivePointLines[] =
+    "53.558000 , 10.004000 , \"1\"\r\n"
+    "53.559000 , 10.005100 , \"2\"\r\n"
+    "-33.856800 , 151.215300 , \"3\"\r\n"
+    "0.000000 , -0.500000 , \"4\"\r\n"
+    "47.500000 , -122.250000 , \"5\"\r\n";
+
+TEST_F(TrackTail, DefaultRunWritesEveryRecordAndPrintsBannerSummaryPrompt) {
+  WriteInput(5, TrackBody(kFivePoints));
+  RunResult result = Run();
+  EXPECT_EQ(result.console, Console(kBanner + Summary(kDefaultOutput, 5) + kPrompt));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Csv(), kFivePointLines);
+}
+
+TEST_F(TrackTail, NoPhantomRecordsWhateverTheCount) {
+  struct Case {
+    std::int32_t count;
+    std::string body;
+    int walked;
+    std::string csv;
+  } cases[] = {
+      {5, TrackBody(kFivePoints), 5, kFivePointLines},
+      {0, TrackBody(kFivePoints), 0, ""},
+      {-1, TrackBody(kFivePoints), 0, ""},
+      {INT32_MIN, TrackBody(kFivePoints), 0, ""},
+      {2, TrackBody(kFivePoints), 2,
+       "53.558000 , 10.004000 , \"1\"\r\n53.559000 , 10.005100 , \"2\"\r\n"},
+      {100000, TrackBody(std::vector<TrackPoint>(10, {1.5, 2.5})), 10, ""},
+      {5,
+       TrackBody({kFivePoints.begin(), kFivePoints.begin() + 4}) + "\x01\x02\x03\x04\x05\x06\x07",
+       4,
+       "53.558000 , 10.004000 , \"1\"\r\n53.559000 , 10.005100 , \"2\"\r\n"
+       "-33.856800 , 151.215300 , \"3\"\r\n0.000000 , -0.500000 , \"4\"\r\n"},
+      {1, "z", 0, ""},
+      {1, std::string(47, '\0'), 0, ""},
+      {INT32_MAX, std::string(48, '\0'), 1, "0.000000 , 0.000000 , \"1\"\r\n"},
+  };
+  std::string ten_lines;
+  for (int i = 1; i <= 10; ++i)
+    ten_lines += "1.500000 , 2.500000 , \"" + std::to_string(i) + "\"\r\n";
+  cases[5].csv = ten_lines;
+
+  for (const Case& c : cases) {
+    WriteInput(c.count, c.body);
+    RunResult result = Run();
+    SCOPED_TRACE("count " + std::to_string(c.count) + ", body " + std::to_string(c.body.size()));
+    EXPECT_EQ(result.console, Console(kBanner + Summary(kDefaultOutput, c.walked) + kPrompt));
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(Csv(), c.csv);
+  }
+}
+
+TEST_F(TrackTail, FilterDropsOutOfRangeRecordsButKeepsTheirNumbers) {
+  const double kNaN = std::numeric_limits<double>::quiet_NaN();
+  WriteInput(9, TrackBody({{-360.0, 0.0},
+                           {0.0, -360.0},
+                           {360.0, 360.0},
+                           {360.000001, 0.0},
+                           {0.0, 360.000001},
+                           {100.0, -359.9999999},
+                           {kNaN, 1.0},
+                           {1.0, std::numeric_limits<double>::infinity()},
+                           {0.0078125, -0.0078125}}));
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Csv(),
+            "-360.000000 , 0.000000 , \"1\"\r\n"
+            "360.000000 , 360.000000 , \"3\"\r\n"
+            "100.000000 , -360.000000 , \"6\"\r\n"
+            "0.007813 , -0.007813 , \"9\"\r\n");
+}
+
+TEST_F(TrackTail, WritesNegativeZeroAndHalvesExactly) {
+  WriteInput(3, TrackBody({{-0.0, 0.0}, {-0.0000001, 12.3456785}, {0.0390625, -47.0078125}}));
+  Run({"-quiet"});
+  EXPECT_EQ(Csv(),
+            "-0.000000 , 0.000000 , \"1\"\r\n"
+            "-0.000000 , 12.345678 , \"2\"\r\n"
+            "0.039063 , -47.007813 , \"3\"\r\n");
+}
+
+TEST_F(TrackTail, ShortFileLeavesTheOutputUntouchedAndIsNoError) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), "keep me\r\n"));
+  std::string whole = TrackTailFile(5, "");
+  for (std::size_t size : {0u, 1u, 200u, 203u, 204u}) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), whole.substr(0, size)));
+    RunResult result = Run();
+    EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt)) << size;
+    EXPECT_EQ(result.exit_status, 0) << size;
+    EXPECT_EQ(Csv(), "keep me\r\n") << size;
+  }
+  EXPECT_EQ(Run({"-quiet"}).console, "");
+}
+
+TEST_F(TrackTail, ExistingOutputIsReplacedCompletely) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), std::string(5000, 'x')));
+  WriteInput(1, TrackBody({{1.0, 2.0}}));
+  EXPECT_EQ(Run().exit_status, 0);
+  EXPECT_EQ(Csv(), "1.000000 , 2.000000 , \"1\"\r\n");
+}
+
+TEST_F(TrackTail, LoadLimitIsNoticedInEveryModeAndTheRunGoesOn) {
+  const std::string kNotice = "**** ceTrackTail too big to read into memory buffer: 65535\n";
+  // 1,365 records and 15 more bytes: the body reaches the limit.
+  std::string body = TrackBody(std::vector<TrackPoint>(1365, {-1.25, 2.0})) + std::string(15, '\0');
+  WriteInput(100000, body);
+  RunResult loud = Run();
+  EXPECT_EQ(loud.console,
+            Console(kBanner + kNotice + kPrompt + Summary(kDefaultOutput, 1365) + kPrompt));
+  EXPECT_EQ(loud.exit_status, 1);
+  std::string csv = Csv();
+  const std::string kLastLine = "\n-1.250000 , 2.000000 , \"1365\"\r\n";
+  EXPECT_EQ(csv.substr(csv.size() - kLastLine.size()), kLastLine);
+
+  RunResult quiet = Run({"-quiet"});
+  EXPECT_EQ(quiet.console, Console(kNotice + kPrompt));
+  EXPECT_EQ(quiet.exit_status, 1);
+
+  WriteInput(100000, body.substr(0, 65534));
+  RunResult largest_whole = Run({"-quiet"});
+  EXPECT_EQ(largest_whole.console, "");
+  EXPECT_EQ(largest_whole.exit_status, 0);
+  EXPECT_EQ(Csv(), csv);
+}
+
+TEST_F(TrackTail, MissingInputIsReportedAndNothingIsWritten) {
+  RunResult loud = Run();
+  EXPECT_EQ(loud.console,
+            Console(kBanner + std::string("ceTrackTail.trb could not opened!\n") + kPrompt));
+  EXPECT_EQ(loud.exit_status, 1);
+  RunResult quiet = Run({"-quiet"});
+  EXPECT_EQ(quiet.console, Console("ceTrackTail.trb could not opened!\n"));
+  EXPECT_EQ(quiet.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+TEST_F(TrackTail, UnreadableInputIsReportedAsNotOpened) {
+  ASSERT_EQ(mkdir(dir_.File("ceTrackTail.trb").c_str(), 0755), 0);
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, Console("ceTrackTail.trb could not opened!\n"));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+TEST_F(TrackTail, OutputThatCannotBeOpenedStillGetsASummary) {
+  WriteInput(5, TrackBody(kFivePoints));
+  RunResult result = Run({"no/such/folder.csv"});
+  EXPECT_EQ(result.console, Console(kBanner + std::string("no/such/folder.csv could not opend!\n") +
+                                    Summary("no/such/folder.csv", 0) + kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(TrackTail, WriteFailureIsReportedWithoutSummary) {
+  WriteInput(5, TrackBody(kFivePoints));
+  RunResult result = Run({"/dev/full"});
+  EXPECT_EQ(result.console,
+            Console(kBanner + std::string("/dev/full could not be written!\n") + kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(TrackTail, InputIsNeverOverwritten) {
+  std::string input = TrackTailFile(5, TrackBody(kFivePoints));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), input));
+  ASSERT_EQ(symlink("ceTrackTail.trb", dir_.File("soft.csv").c_str()), 0);
+  ASSERT_EQ(link(dir_.File("ceTrackTail.trb").c_str(), dir_.File("hard.csv").c_str()), 0);
+  for (std::string name : {"ceTrackTail.trb", "./ceTrackTail.trb", "soft.csv", "hard.csv"}) {
+    RunResult result = Run({name});
+    EXPECT_EQ(result.console,
+              Console(kBanner + name + " is the input file and is not overwritten!\n" +
+                      Summary(name, 0) + kPrompt));
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), input);
+  }
+}
+
+TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), "short"));
+  RunResult result = Run({"ceTrackTail.trb"});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), "short");
+}
+
+class CommandLine : public TrackTail {
+ protected:
+  void SetUp() override { WriteInput(1, TrackBody({{1.0, 2.0}})); }
+  static constexpr char kLine[] = "1.000000 , 2.000000 , \"1\"\r\n";
+};
+
+TEST_F(CommandLine, QuietInAnyLetterCasePrintsNothingAndDoesNotWait) {
+  for (std::string option : {"-quiet", "-QUIET", "-Quiet", "-qUiEt"}) {
+    ASSERT_EQ(unlink(dir_.File(kDefaultOutput).c_str()) == 0 || option == "-quiet", true);
+    RunResult result = Run({option});
+    EXPECT_EQ(result.console, "") << option;
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(Csv(), kLine) << option;
+  }
+}
+
+TEST_F(CommandLine, SingleArgumentNamesTheOutput) {
+  for (std::string name : {"out.csv", "-quietly", "-quie", "with blank.csv", "-"}) {
+    RunResult result = Run({name});
+    EXPECT_EQ(result.console, Console(kBanner + Summary(name, 1) + kPrompt)) << name;
+    EXPECT_EQ(Csv(name), kLine) << name;
+  }
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+TEST_F(CommandLine, OtherArgumentListsGiveTheDefaults) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool quiet;
+  } cases[] = {
+      {{"-quiet", "out.csv"}, true},
+      {{"-QUIET", "a", "b"}, true},
+      {{"out.csv", "-quiet"}, false},
+      {{"one.csv", "two.csv"}, false},
+      {{""}, false},
+      {{"", ""}, false},
+  };
+  for (const Case& c : cases) {
+    unlink(dir_.File(kDefaultOutput).c_str());
+    RunResult result = Run(c.arguments);
+    std::string loud = Console(kBanner + Summary(kDefaultOutput, 1) + kPrompt);
+    EXPECT_EQ(result.console, c.quiet ? "" : loud) << c.arguments[0];
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(Csv(), kLine);
+  }
+  EXPECT_FALSE(FileExists(dir_.File("out.csv")));
+  EXPECT_FALSE(FileExists(dir_.File("one.csv")));
+}
+
+TEST_F(CommandLine, OverlongOutputNameIsRefusedNotCut) {
+  std::string longest(253, 'n');
+  EXPECT_EQ(Run({longest}).exit_status, 0);
+  EXPECT_EQ(Csv(longest), kLine);
+
+  std::string too_long(254, 'x');
+  RunResult result = Run({too_long});
+  EXPECT_EQ(
+      result.console,
+      Console(kBanner + std::string("Output name is longer than 253 characters!\n") + kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+  EXPECT_FALSE(FileExists(dir_.File(too_long.substr(0, 253))));
+}
+
+}  // namespace
