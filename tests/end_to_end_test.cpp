@@ -200,6 +200,14 @@ TEST_F(TrackTail, UnreadableInputIsReportedAsNotOpened) {
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 }
 
+TEST_F(TrackTail, FifoWithoutWriterReadsAsEmptyInsteadOfBlocking) {
+  ASSERT_EQ(mkfifo(dir_.File("ceTrackTail.trb").c_str(), 0644), 0);
+  RunResult result = Run();
+  EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
 TEST_F(TrackTail, OutputThatCannotBeOpenedStillGetsASummary) {
   WriteInput(5, TrackBody(kFivePoints));
   RunResult result = Run({"no/such/folder.csv"});

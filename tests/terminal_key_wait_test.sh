@@ -75,6 +75,17 @@ tmux -L "$socket" send-keys -t test Up
 finish_run arrow
 screen | grep -qF "Press any keyLEFT<>" || fail "arrow: something was echoed or left behind"
 
+start_run enter short
+tmux -L "$socket" send-keys -t test Enter
+finish_run enter
+# The echoed carriage return sends the shell's next text over the prompt.
+screen | grep -qF "LEFT<>any key" || fail "enter: not echoed as a carriage return"
+
+start_run utf8 short
+tmux -L "$socket" send-keys -t test "ä"
+finish_run utf8
+screen | grep -qF "Press any keyäLEFT<>" || fail "utf8: the character was not echoed whole"
+
 start_run ctrl_c short
 tmux -L "$socket" send-keys -t test C-c
 finish_run ctrl_c
