@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "program_runner.h"
 #include "test.h"
 #include "track_writer.h"
 
@@ -19,11 +20,15 @@ const char kBanner[] = "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n
 const char kPrompt[] = "\nPress any key";
 const char kDefaultOutput[] = "KeloTrackTail.csv";
 
-// Console line ends as the program under test writes them: CR LF on
-// Windows, where TRB2CSV_CONSOLE_CRLF is set.
+// TRB2CSV_TARGET=windows when the program under test is the Windows one.
+bool TestingWindowsProgram() {
+  const char* target = std::getenv("TRB2CSV_TARGET");
+  return target && std::string(target) == "windows";
+}
+
+// Console line ends as the program under test writes them: CR LF on Windows.
 std::string Console(const std::string& text) {
-  const char* crlf = std::getenv("TRB2CSV_CONSOLE_CRLF");
-  if (!crlf || std::string(crlf) != "1") return text;
+  if (!TestingWindowsProgram()) return text;
   std::string converted;
   for (char c : text) {
     if (c == '\n') converted += '\r';

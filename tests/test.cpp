@@ -1,21 +1,23 @@
 #include "test.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+#include <system_error>
 
 ScopedTempDir::ScopedTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "trb2csv-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate =
+        std::filesystem::temp_directory_path() / ("trb2csv-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 ScopedTempDir::~ScopedTempDir() {
@@ -24,52 +26,11 @@ ScopedTempDir::~ScopedTempDir() {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat status;
-  return lstat(path.c_str(), &status) == 0;
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments) {
-  const char* program = std::getenv("TRB2CSV_PROGRAM");
-  if (!program) throw std::runtime_error("TRB2CSV_PROGRAM is not set");
-  std::vector<std::string> command;
-  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
-  if (launcher && *launcher) command.push_back(launcher);
-  command.push_back(std::filesystem::absolute(program).string());
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : command) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  int console[2];
-  if (pipe(console) != 0) throw std::runtime_error("cannot create a pipe");
-  pid_t child = fork();
-  if (child < 0) throw std::runtime_error("cannot fork");
-  if (child == 0) {
-    setsid();  // no controlling terminal: /dev/tty cannot be opened
-    int no_input = open("/dev/null", O_RDONLY);
-    if (no_input < 0 || dup2(no_input, 0) < 0 || dup2(console[1], 1) < 0 ||
-        chdir(folder.c_str()) != 0) {
-      _exit(127);
-    }
-    close(console[0]);
-    close(console[1]);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  close(console[1]);
-  RunResult result = {-1, ""};
-  char chunk[4096];
-  ssize_t got;
-  while ((got = read(console[0], chunk, sizeof chunk)) > 0) result.console.append(chunk, got);
-  close(console[0]);
-  int status;
-  if (waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.exit_status = WEXITSTATUS(status);
-  }
-  return result;
 }

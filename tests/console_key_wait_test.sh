@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Drives the key wait of trb2csv.exe on a Wine console in a detached tmux
+# pane: a letter ends the wait and is echoed; an Up arrow at the limit notice
+# ends that wait, and its held-back second byte ends the closing wait at
+# once; Ctrl+C during the wait is an ordinary key.
+#
+#   console_key_wait_test.sh WINE64 PROGRAM.exe
+set -u
+wine=$1
+program=$(realpath "$2")
+work=$(mktemp -d)
+socket="trb2csv-console-$$"
+failures=0
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+
+cleanup() {
+  tmux -L "$socket" kill-server 2>/dev/null
+  "$(dirname "$wine")/wineserver" -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+screen() { tmux -L "$socket" capture-pane -p -t test; }
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- screen ---"
+  screen
+  failures=$((failures + 1))
+}
+
+# Waits up to the given seconds for the screen to match the pattern.
+wait_for() {
+  for _ in $(seq $(($2 * 10))); do
+    screen | grep -qE -- "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+start_run() {
+  local folder=$1
+  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder && $wine $program; echo status=\$?" Enter
+  wait_for "Press any key" 20 || fail "$folder: no prompt"
+  sleep 0.5  # the prompt is written just before the wait begins
+}
+
+mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
+mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
+
+# A fresh Wine prefix takes a while to set up: do it before the first wait.
+mkdir "$work/setup" && (cd "$work/setup" && timeout 180 "$wine" "$program" -quiet </dev/null >/dev/null)
+
+tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" \
+  "env PS1='$ ' bash --norc --noprofile"
+
+start_run short
+tmux -L "$socket" send-keys -t test "x"
+wait_for "Press any keyxstatus=0" 20 || fail "letter: not echoed, or wrong exit status"
+
+start_run large
+tmux -L "$socket" send-keys -t test Up
+wait_for "status=" 20 || fail "arrow: the closing wait did not end by itself"
+screen | grep -qE "^Press any key.{0,3}ceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints$" ||
+  fail "arrow: the limit notice's wait did not end on the arrow"
+screen | grep -qE "^Press any key.{0,3}status=1$" || fail "arrow: wrong end of run"
+
+start_run short
+tmux -L "$socket" send-keys -t test C-c
+wait_for "status=" 20 || fail "ctrl_c: the wait did not end"
+screen | grep -qE "^Press any key.?status=0$" || fail "ctrl_c: not read as a key"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "console key wait: all cases passed"
