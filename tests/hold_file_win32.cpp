@@ -1,0 +1,32 @@
+// Holds a file open as another program would, for the file-sharing tests:
+// "write" as the recording application does with its track file (sharing it
+// with readers), "read" as a viewer does.
+//
+//   hold_file NAME read|write SECONDS
+// Prints "held" once the file is open, then keeps it open for SECONDS.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: hold_file NAME read|write SECONDS\n");
+    return 2;
+  }
+  const bool writing = std::strcmp(argv[2], "write") == 0;
+  HANDLE file = CreateFileA(argv[1], writing ? GENERIC_WRITE : GENERIC_READ,
+                            writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::printf("cannot open %s\n", argv[1]);
+    return 1;
+  }
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(std::atoi(argv[3])) * 1000);
+  CloseHandle(file);
+  return 0;
+}

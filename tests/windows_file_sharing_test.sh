@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Checks the file sharing of trb2csv.exe under Wine: a track file held open
+# for writing by another program cannot be opened, one held by a reader can;
+# a CSV file held open by another program cannot be opened for the output.
+#
+#   windows_file_sharing_test.sh WINE64 trb2csv.exe hold_file.exe
+set -u
+wine=$1
+program=$(realpath "$2")
+holder=$(realpath "$3")
+work=$(mktemp -d)
+failures=0
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Starts the holder on a file and waits until it holds it.
+hold() {
+  "$wine" "$holder" "$1" "$2" 3 > held.txt &
+  holder_pid=$!
+  for _ in $(seq 100); do
+    grep -q held held.txt 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the holder did not open $1: $(cat held.txt)"
+}
+
+# Runs trb2csv.exe -quiet; sets $status, and $console to what it printed,
+# without blanks, with CR and LF spelled \r and \n.
+convert() {
+  "$wine" "$program" -quiet </dev/null >console.txt
+  status=$?
+  console=$(od -An -c console.txt | tr -d ' \n')
+}
+
+# Two records with a point count of 2.
+head -c 200 /dev/zero > ceTrackTail.trb
+printf '\002\000\000\000' >> ceTrackTail.trb
+head -c 96 /dev/zero >> ceTrackTail.trb
+
+hold ceTrackTail.trb write
+convert
+[ "$status" = 1 ] || fail "input held by a writer: exit status $status"
+[[ "$console" == *'ceTrackTail.trbcouldnotopened!\r\n'* ]] ||
+  fail "input held by a writer: console $console"
+wait "$holder_pid"
+
+hold ceTrackTail.trb read
+convert
+[ "$status" = 0 ] || fail "input held by a reader: exit status $status, console $console"
+[ -s KeloTrackTail.csv ] || fail "input held by a reader: no CSV file"
+wait "$holder_pid"
+
+hold KeloTrackTail.csv read
+convert
+[ "$status" = 1 ] || fail "output held by a reader: exit status $status"
+[[ "$console" == *'KeloTrackTail.csvcouldnotopend!\r\n'* ]] ||
+  fail "output held by a reader: console $console"
+wait "$holder_pid"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "file sharing: all cases passed"
