@@ -42,7 +42,8 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count)
   const std::int32_t records = RecordsToWalk(header_point_count, g_loaded_byte_count);
   bool write_failed = false;
   for (std::int32_t number = 1; number <= records && !write_failed; ++number) {
-    const unsigned char* record = g_record_buffer + (number - 1) * kTrackPointRecordSize;
+    const unsigned char* record =
+        g_record_buffer + static_cast<std::size_t>(number - 1) * kTrackPointRecordSize;
     double latitude = DecodeDouble(record);
     double longitude = DecodeDouble(record + 8);
     if (!InCoordinateRange(latitude, longitude)) continue;

@@ -18,7 +18,7 @@ std::size_t FormatCsvLine(double latitude, double longitude, std::int32_t record
   std::uint32_t magnitude = static_cast<std::uint32_t>(record_number);
   if (record_number < 0) {
     line[length++] = '-';
-    magnitude = 0u - magnitude;
+    magnitude = 0U - magnitude;
   }
   char reversed[10];
   std::size_t digit_count = 0;

@@ -22,7 +22,8 @@ std::FILE* OpenInputFile(const char* name) {
 std::FILE* OpenOutputFile(const char* name) { return std::fopen(name, "wb"); }
 
 bool IsSameFile(const char* first_name, const char* second_name) {
-  struct stat first, second;
+  struct stat first;
+  struct stat second;
   if (stat(first_name, &first) != 0 || stat(second_name, &second) != 0) return false;
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

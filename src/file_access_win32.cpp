@@ -27,7 +27,8 @@ bool GetFileIdentity(const char* name, BY_HANDLE_FILE_INFORMATION* identity) {
 }  // namespace
 
 bool IsSameFile(const char* first_name, const char* second_name) {
-  BY_HANDLE_FILE_INFORMATION first, second;
+  BY_HANDLE_FILE_INFORMATION first;
+  BY_HANDLE_FILE_INFORMATION second;
   if (!GetFileIdentity(first_name, &first) || !GetFileIdentity(second_name, &second)) {
     return false;
   }

@@ -73,50 +73,60 @@ bool ReadByte(int timeout_ms, unsigned char* byte) {
   }
 }
 
-// Reads one whole key into key; returns its length, 0 if reading failed.
-// Bytes of an overlong sequence are read but not kept.
-std::size_t ReadKey(unsigned char (&key)[kMaxKeyLength]) {
+// The bytes of one key as the terminal sent them. Bytes of an overlong
+// sequence are read but not kept.
+struct Key {
+  unsigned char bytes[kMaxKeyLength];
   std::size_t length = 0;
-  unsigned char byte;
-  auto keep = [&](unsigned char b) {
-    if (length < kMaxKeyLength) key[length++] = b;
-  };
-  auto read_next = [&]() {
-    if (!ReadByte(kSequenceGapMs, &byte)) return false;
-    keep(byte);
-    return true;
-  };
 
-  if (!ReadByte(-1, &byte)) return 0;
-  keep(byte);
+  // Reads the next byte, waiting at most timeout_ms (forever if negative).
+  bool ReadNext(int timeout_ms, unsigned char* byte) {
+    if (!ReadByte(timeout_ms, byte)) return false;
+    if (length < kMaxKeyLength) bytes[length++] = *byte;
+    return true;
+  }
+};
+
+bool IsFinalByteOfControlSequence(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
+
+int Utf8ContinuationBytes(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return 0;
+}
+
+// Reads one whole key; its length is 0 if reading failed.
+Key ReadKey() {
+  Key key;
+  unsigned char byte;
+  if (!key.ReadNext(-1, &byte)) return key;
   if (byte == 0x1B) {
-    if (!read_next()) return length;  // a lone Esc
+    if (!key.ReadNext(kSequenceGapMs, &byte)) return key;  // a lone Esc
     if (byte == '[') {
       // Control sequence: parameter bytes up to a final byte.
-      while (read_next() && !(byte >= 0x40 && byte <= 0x7E)) {
+      unsigned char next;
+      while (key.ReadNext(kSequenceGapMs, &next) && !IsFinalByteOfControlSequence(next)) {
       }
-      return length;
+      return key;
     }
     if (byte == 'O') {
-      read_next();
-      return length;
+      key.ReadNext(kSequenceGapMs, &byte);
+      return key;
     }
     // Alt with a key: Esc and that key's byte, or its UTF-8 character.
   }
-  int continuation_bytes = 0;
-  if (byte >= 0xC2 && byte <= 0xDF) continuation_bytes = 1;
-  if (byte >= 0xE0 && byte <= 0xEF) continuation_bytes = 2;
-  if (byte >= 0xF0 && byte <= 0xF4) continuation_bytes = 3;
-  while (continuation_bytes-- > 0 && read_next()) {
+  for (int missing = Utf8ContinuationBytes(byte); missing > 0; --missing) {
+    if (!key.ReadNext(kSequenceGapMs, &byte)) break;
   }
-  return length;
+  return key;
 }
 
 // Printable characters are echoed as they came, Enter as a carriage return;
 // control characters and special keys are not echoed.
-bool IsEchoed(const unsigned char* key, std::size_t length) {
-  if (length == 1) return key[0] == '\r' || (key[0] >= 0x20 && key[0] < 0x7F);
-  return key[0] >= 0xC2 && key[0] <= 0xF4;
+bool IsEchoed(const Key& key) {
+  if (key.length == 1) return key.bytes[0] == '\r' || (key.bytes[0] >= 0x20 && key.bytes[0] < 0x7F);
+  return key.length > 1 && Utf8ContinuationBytes(key.bytes[0]) > 0;
 }
 
 }  // namespace
@@ -138,13 +148,12 @@ void WaitForKey() {
 
   InstallSignalHandlers();
   tcsetattr(g_terminal, TCSANOW, &raw);  // TCSANOW keeps the keys already typed
-  unsigned char key[kMaxKeyLength];
-  std::size_t length = ReadKey(key);
+  Key key = ReadKey();
   tcsetattr(g_terminal, TCSANOW, &g_saved_mode);
   RestoreSignalHandlers();
 
-  if (length > 0 && IsEchoed(key, length)) {
-    ssize_t written = write(g_terminal, key, length);
+  if (IsEchoed(key)) {
+    ssize_t written = write(g_terminal, key.bytes, key.length);
     (void)written;  // Nothing can be done if the echo fails.
   }
   close(g_terminal);

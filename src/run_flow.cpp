@@ -61,7 +61,6 @@ int RunConverter(int argc, const char* const* argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
 
   g_quiet_mode = false;
-  char input_name[kNameFieldSize] = "ceTrackTail.trb";
   char output_name[kNameFieldSize] = "";
   bool output_name_too_long = false;
 
@@ -84,6 +83,7 @@ int RunConverter(int argc, const char* const* argv) {
                 static_cast<int>(kNameFieldSize - 1));
     failed = true;
   } else {
+    const char input_name[kNameFieldSize] = "ceTrackTail.trb";
     LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
     if (load.outcome == LoadOutcome::kCannotOpen) {
       std::printf("%s could not opened!\n", input_name);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -46,8 +47,9 @@ class TrackTail : public testing::Test {
   void WriteInput(std::int32_t count, const std::string& body) {
     ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), TrackTailFile(count, body)));
   }
-  RunResult Run(const std::vector<std::string>& arguments = {}) {
-    return RunTrb2csv(dir_.path(), arguments);
+  RunResult Run(const std::vector<std::string>& arguments = {},
+                const std::vector<std::string>& prefix = {}) {
+    return RunTrb2csv(dir_.path(), arguments, prefix);
   }
   std::string Csv(const std::string& name = kDefaultOutput) {
     return ReadFileBytes(dir_.File(name));
@@ -249,6 +251,83 @@ TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
   RunResult result = Run({"ceTrackTail.trb"});
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), "short");
+}
+
+// What the file system can do to a run: each fault gives its message, and
+// nothing is lost or left hanging.
+
+// Runs as an unprivileged user where the tests run as root, so that file
+// permissions apply.
+std::vector<std::string> Unprivileged() {
+  if (geteuid() != 0) return {};
+  return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+}
+
+TEST_F(TrackTail, OutputThatIsAFolderCannotBeOpened) {
+  WriteInput(1, TrackBody({{1.0, 2.0}}));
+  ASSERT_EQ(mkdir(dir_.File("out.csv").c_str(), 0755), 0);
+  RunResult result = Run({"out.csv"});
+  EXPECT_EQ(result.console, Console(kBanner + std::string("out.csv could not opend!\n") +
+                                    Summary("out.csv", 0) + kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(TrackTail, PermissionsAreReportedNotIgnored) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "POSIX permissions";
+  WriteInput(1, TrackBody({{1.0, 2.0}}));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("locked.csv"), "keep\r\n"));
+  ASSERT_EQ(chmod(dir_.File("locked.csv").c_str(), 0444), 0);
+  RunResult locked_output = Run({"locked.csv"}, Unprivileged());
+  EXPECT_EQ(locked_output.console, Console(kBanner + std::string("locked.csv could not opend!\n") +
+                                           Summary("locked.csv", 0) + kPrompt));
+  EXPECT_EQ(locked_output.exit_status, 1);
+  EXPECT_EQ(ReadFileBytes(dir_.File("locked.csv")), "keep\r\n");
+
+  ASSERT_EQ(chmod(dir_.File("ceTrackTail.trb").c_str(), 0), 0);
+  RunResult locked_input = Run({"-quiet"}, Unprivileged());
+  EXPECT_EQ(locked_input.console, "ceTrackTail.trb could not opened!\n");
+  EXPECT_EQ(locked_input.exit_status, 1);
+}
+
+TEST_F(TrackTail, InputsOfEveryLengthAroundTheHeader) {
+  std::string whole = TrackTailFile(3, TrackBody({{1.0, 2.0}, {3.0, 4.0}}));
+  for (std::size_t size : {0, 1, 199, 200, 203, 204, 205, 251, 252, 253, 299, 300}) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), whole.substr(0, size)));
+    unlink(dir_.File(kDefaultOutput).c_str());
+    RunResult result = Run({"-quiet"});
+    SCOPED_TRACE(size);
+    EXPECT_EQ(result.console, "");
+    EXPECT_EQ(result.exit_status, 0);
+    std::string expected;
+    if (size >= 204 + 48) expected += "1.000000 , 2.000000 , \"1\"\r\n";
+    if (size >= 204 + 96) expected += "3.000000 , 4.000000 , \"2\"\r\n";
+    if (size <= 204) {
+      EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+    } else {
+      EXPECT_EQ(Csv(), expected);
+    }
+  }
+}
+
+TEST_F(TrackTail, InputOfSeveralMegabytesIsCutAtTheLoadLimit) {
+  WriteInput(INT32_MAX, TrackBody(std::vector<TrackPoint>(100000, {-12.5, 130.75})));
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, Console("**** ceTrackTail too big to read into memory buffer: 65535\n" +
+                                    std::string(kPrompt)));
+  EXPECT_EQ(result.exit_status, 1);
+  std::string csv = Csv();
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1365);
+  EXPECT_EQ(csv.substr(0, 29), "-12.500000 , 130.750000 , \"1\"");
+}
+
+TEST_F(TrackTail, EndlessInputIsCutAtTheLoadLimit) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "no /dev/zero on Windows";
+  ASSERT_EQ(symlink("/dev/zero", dir_.File("ceTrackTail.trb").c_str()), 0);
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console,
+            "**** ceTrackTail too big to read into memory buffer: 65535\n" + std::string(kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Csv(), "") << "a point count of 0";
 }
 
 class CommandLine : public TrackTail {

@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <stdexcept>
 
-RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments) {
+RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& prefix) {
   const char* program = std::getenv("TRB2CSV_PROGRAM");
   if (!program) throw std::runtime_error("TRB2CSV_PROGRAM is not set");
-  std::vector<std::string> command;
+  std::vector<std::string> command = prefix;
   const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
   if (launcher && *launcher) command.push_back(launcher);
   command.push_back(std::filesystem::absolute(program).string());

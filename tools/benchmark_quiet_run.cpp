@@ -21,8 +21,6 @@
 
 #include "track_writer.h"
 
-extern char** environ;
-
 namespace {
 
 // Runs program -quiet in folder; returns the wall time in microseconds.
@@ -65,7 +63,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string program = std::filesystem::absolute(argv[1]).string();
-  const int runs = argc == 3 ? std::atoi(argv[2]) : 400;
+  const long runs = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 400;
   if (runs < 1) {
     std::fprintf(stderr, "benchmark_quiet_run: RUNS must be a positive number\n");
     return 2;
@@ -84,8 +82,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<double> converting, starting;
-  for (int i = 0; i < runs; ++i) {
+  std::vector<double> converting;
+  std::vector<double> starting;
+  for (long i = 0; i < runs; ++i) {
     converting.push_back(TimedRun(program, full));
     starting.push_back(TimedRun(program, empty));
   }
@@ -93,7 +92,7 @@ int main(int argc, char** argv) {
 
   double convert_us = Median(converting);
   double start_us = Median(starting);
-  std::printf("runs: %d of each\n", runs);
+  std::printf("runs: %ld of each\n", runs);
   std::printf("median, 1,365 records converted: %.0f us\n", convert_us);
   std::printf("median, input missing (start-up): %.0f us\n", start_us);
   std::printf("ratio: %.2f (target: at most 1.30)\n", convert_us / start_us);
