@@ -1,7 +1,5 @@
 #include "key_codes.h"
 
-#include <cstddef>
-
 namespace {
 
 enum Column { kNormal, kShift, kCtrl, kAlt };
@@ -13,7 +11,7 @@ Column ColumnFor(KeyModifiers modifiers) {
   return kNormal;
 }
 
-// The cursor and editing keys; 0 where a column has no code.
+// The cursor and editing keys, by the codes they give.
 struct CursorKey {
   std::uint16_t virtual_key_code;
   unsigned char alone;  // also the separate key with Shift
@@ -50,7 +48,6 @@ constexpr unsigned char kLetterScanCodes[26] = {30, 48, 46, 32, 18, 33, 34, 35, 
                                                 49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
 
 std::optional<PcKeyCode> Code(unsigned char first, unsigned char second) {
-  if (second == 0) return std::nullopt;
   return PcKeyCode{first, second};
 }
 

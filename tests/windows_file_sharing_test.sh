@@ -42,12 +42,17 @@ head -c 200 /dev/zero > ceTrackTail.trb
 printf '\002\000\000\000' >> ceTrackTail.trb
 head -c 96 /dev/zero >> ceTrackTail.trb
 
-hold ceTrackTail.trb write
-convert
-[ "$status" = 1 ] || fail "input held by a writer: exit status $status"
-[[ "$console" == *'ceTrackTail.trbcouldnotopened!\r\n'* ]] ||
-  fail "input held by a writer: console $console"
-wait "$holder_pid"
+# Holds a file, converts, and expects exit status 1 with the given message.
+expect_refused() {
+  local file=$1 mode=$2 message=$3 case="$1 held for $2"
+  hold "$file" "$mode"
+  convert
+  [ "$status" = 1 ] || fail "$case: exit status $status"
+  [[ "$console" == *"$message"* ]] || fail "$case: console $console"
+  wait "$holder_pid"
+}
+
+expect_refused ceTrackTail.trb write 'ceTrackTail.trbcouldnotopened!\r\n'
 
 hold ceTrackTail.trb read
 convert
@@ -55,12 +60,7 @@ convert
 [ -s KeloTrackTail.csv ] || fail "input held by a reader: no CSV file"
 wait "$holder_pid"
 
-hold KeloTrackTail.csv read
-convert
-[ "$status" = 1 ] || fail "output held by a reader: exit status $status"
-[[ "$console" == *'KeloTrackTail.csvcouldnotopend!\r\n'* ]] ||
-  fail "output held by a reader: console $console"
-wait "$holder_pid"
+expect_refused KeloTrackTail.csv read 'KeloTrackTail.csvcouldnotopend!\r\n'
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"
