@@ -1,25 +1,24 @@
 // State that lives for the whole run of the converter.
 //
 // The loader fills the record buffer with the body of the track-tail file and
-// leaves the number of bytes it stored in the loaded byte count; the exporter
-// walks the buffer afterwards. Nothing is allocated: the buffer is one fixed
-// area, zero at program start.
+// leaves the number of bytes it stored in the loaded byte count; the CSV
+// conversion walks the buffer afterwards. Nothing is allocated: the buffer is
+// one fixed area, zero at program start.
 
 #ifndef TRB2CSV_CONVERTER_STATE_H_
 #define TRB2CSV_CONVERTER_STATE_H_
 
 #include <cstdint>
 
-constexpr std::int32_t kRecordBufferSize = 65536;
+#include "track_tail_format.h"
 
-// Loading stops when this many body bytes are stored: one less than the
-// buffer size.
-constexpr std::int32_t kLoadLimit = 65535;
+constexpr std::int32_t kRecordBufferSize = 65536;
+static_assert(kLoadLimit < kRecordBufferSize, "the loaded body fits the record buffer");
 
 extern unsigned char g_record_buffer[kRecordBufferSize];
 
 // 0 before loading, -1 when the input could not be opened or read, otherwise
-// the number of body bytes stored in g_record_buffer.
+// the number of body bytes stored in g_record_buffer, at most kLoadLimit.
 extern std::int32_t g_loaded_byte_count;
 
 // Set by the -quiet option: no banner, no summary, no closing key wait.

@@ -1,18 +1,34 @@
-// The file opens the converter needs, with each platform's rules on sharing.
+// The file operations the converter needs, with each platform's rules on
+// sharing. Files are plain descriptors; no call here blocks forever on a FIFO
+// that has no other end.
 
 #ifndef TRB2CSV_FILE_ACCESS_H_
 #define TRB2CSV_FILE_ACCESS_H_
 
-#include <cstdio>
+#include <cstddef>
 
-// Opens an existing file for binary reading. Other readers may share it;
-// where the platform enforces it, writers may not. A FIFO without a writer
-// reads as empty instead of blocking. Returns nullptr on failure.
-std::FILE* OpenInputFile(const char* name);
+// Opens an existing file for reading. Other readers may share it; where the
+// platform enforces it, writers may not. Returns -1 on failure.
+int OpenInputFile(const char* name);
 
-// Creates or truncates a file for binary writing, held unshared where the
-// platform can. Returns nullptr on failure.
-std::FILE* OpenOutputFile(const char* name);
+// Reads until size bytes are read or the file ends. Returns the number of
+// bytes read, or -1 if a read fails. A FIFO without a writer reads as empty.
+long ReadBytes(int file, void* bytes, std::size_t size);
+
+// Opens a file for writing, creating it if it is missing but not cutting it,
+// held unshared where the platform can. A FIFO without a reader is refused at
+// once. Returns -1 on failure.
+int OpenOutputFile(const char* name);
+
+// Writes bytes from the start of the file and cuts a regular file to their
+// end, so that nothing of its earlier content remains. Signals that end the
+// program wait until this is done. When a write fails, a regular file is cut
+// to the bytes written so far, and false is returned.
+bool OverwriteFile(int file, const char* bytes, std::size_t size);
+
+// False if the system reports a failure, which for a written file may mean
+// that its content did not reach the disk.
+bool CloseFile(int file);
 
 // True if both names exist and refer to the same file (same device and file
 // number), whatever the spelling of the names or the links between them.

@@ -1,25 +1,96 @@
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "file_access.h"
 
-std::FILE* OpenInputFile(const char* name) {
-  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; reads
-  // block again afterwards, so a FIFO with no writer reads as empty.
-  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
-    close(fd);
-    return nullptr;
-  }
-  std::FILE* stream = fdopen(fd, "rb");
-  if (!stream) close(fd);
-  return stream;
+namespace {
+
+// Files are opened without blocking, so that the open of a FIFO never waits
+// for its other end. A read or write that would block then waits here.
+bool WaitForFifo(int file, short events) {
+  pollfd ready = {file, events, 0};
+  return poll(&ready, 1, -1) >= 0 || errno == EINTR;
 }
 
-std::FILE* OpenOutputFile(const char* name) { return std::fopen(name, "wb"); }
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+
+int Open(const char* name, int flags) {
+  int file;
+  do {
+    file = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (file < 0 && errno == EINTR);
+  return file;
+}
+
+std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t put = write(file, bytes + written, size - written);
+    if (put > 0) {
+      written += static_cast<std::size_t>(put);
+    } else if (!(put < 0 && (errno == EINTR || (WouldBlock() && WaitForFifo(file, POLLOUT))))) {
+      break;
+    }
+  }
+  return written;
+}
+
+bool Cut(int file, off_t size) {
+  while (ftruncate(file, size) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int OpenInputFile(const char* name) { return Open(name, O_RDONLY); }
+
+long ReadBytes(int file, void* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(file, static_cast<char*>(bytes) + done, size - done);
+    if (got > 0) {
+      done += static_cast<std::size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR && !(WouldBlock() && WaitForFifo(file, POLLIN))) {
+      return -1;
+    }
+  }
+  return static_cast<long>(done);
+}
+
+// Not cut here: cutting an existing file costs the file system more than
+// overwriting it in place and cutting it to length afterwards.
+int OpenOutputFile(const char* name) { return Open(name, O_WRONLY | O_CREAT); }
+
+bool OverwriteFile(int file, const char* bytes, std::size_t size) {
+  struct stat status;
+  if (fstat(file, &status) != 0) return false;
+  if (!S_ISREG(status.st_mode)) return WriteAll(file, bytes, size) == size;
+
+  // Until the file is cut, new lines stand before old ones: no signal may end
+  // the program in between. The write of a regular file does not block.
+  sigset_t all_signals;
+  sigset_t previous_mask;
+  sigfillset(&all_signals);
+  sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
+  const std::size_t written = WriteAll(file, bytes, size);
+  bool whole = written == size;
+  if (status.st_size > static_cast<off_t>(written)) {
+    whole = Cut(file, static_cast<off_t>(written)) && whole;
+  }
+  sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
+  return whole;
+}
+
+bool CloseFile(int file) { return close(file) == 0; }
 
 bool IsSameFile(const char* first_name, const char* second_name) {
   struct stat first;

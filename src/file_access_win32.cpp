@@ -1,16 +1,50 @@
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
-
-#include <cstdio>
 
 #include "file_access.h"
 
-std::FILE* OpenInputFile(const char* name) {
+int OpenInputFile(const char* name) {
   // Refused while the recording application holds the file open for writing.
-  return _fsopen(name, "rb", _SH_DENYWR);
+  int file = -1;
+  _sopen_s(&file, name, _O_RDONLY | _O_BINARY, _SH_DENYWR, 0);
+  return file;
 }
 
-std::FILE* OpenOutputFile(const char* name) { return _fsopen(name, "wb", _SH_DENYRW); }
+long ReadBytes(int file, void* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const int got =
+        _read(file, static_cast<char*>(bytes) + done, static_cast<unsigned>(size - done));
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<long>(done);
+}
+
+// Cut at once: a Ctrl+C then leaves the first lines of the new content, never
+// new lines before old ones.
+int OpenOutputFile(const char* name) {
+  int file = -1;
+  _sopen_s(&file, name, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYRW,
+           _S_IREAD | _S_IWRITE);
+  return file;
+}
+
+bool OverwriteFile(int file, const char* bytes, std::size_t size) {
+  std::size_t written = 0;
+  while (written < size) {
+    const int put = _write(file, bytes + written, static_cast<unsigned>(size - written));
+    if (put <= 0) return false;
+    written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool CloseFile(int file) { return _close(file) == 0; }
 
 namespace {
 

@@ -84,8 +84,8 @@ int RunConverter(int argc, const char* const* argv) {
     failed = true;
   } else {
     const char input_name[kNameFieldSize] = "ceTrackTail.trb";
-    LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
-    if (load.outcome == LoadOutcome::kCannotOpen) {
+    const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
+    if (load.outcome != LoadOutcome::kOpened) {
       std::printf("%s could not opened!\n", input_name);
       failed = true;
     }

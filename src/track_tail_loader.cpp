@@ -1,63 +1,37 @@
 #include "track_tail_loader.h"
 
-#include <cstdio>
-
 #include "converter_state.h"
 #include "file_access.h"
-
-namespace {
-
-std::int32_t DecodeInt32(const unsigned char* bytes) {
-  std::uint32_t value =
-      static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-      static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-  return static_cast<std::int32_t>(value);
-}
-
-// Reads the header and the point count; false if the file ends before them.
-bool ReadHead(std::FILE* input, std::int32_t* header_point_count) {
-  for (int i = 0; i < kTrackTailHeaderSize; ++i) {
-    if (std::getc(input) == EOF) return false;
-  }
-  unsigned char count_bytes[4];
-  for (unsigned char& byte : count_bytes) {
-    int c = std::getc(input);
-    if (c == EOF) return false;
-    byte = static_cast<unsigned char>(c);
-  }
-  *header_point_count = DecodeInt32(count_bytes);
-  return true;
-}
-
-}  // namespace
+#include "track_tail_format.h"
 
 LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   g_loaded_byte_count = 0;
-  std::FILE* input = OpenInputFile(input_name);
-  if (!input) {
-    // One read of the whole body: the stream hands a large read straight
-    // to the system. The read that finds the end of the file stores nothing.
+  const int input = OpenInputFile(input_name);
+  if (input < 0) {
     g_loaded_byte_count = -1;
     return {LoadOutcome::kCannotOpen, 0};
   }
 
-  std::int32_t header_point_count = 0;
-  if (ReadHead(input, &header_point_count)) {
-    // One read of the whole body: the stream hands a large read straight
-    // to the system. The read that finds the end of the file stores nothing.
-    g_loaded_byte_count =
-        static_cast<std::int32_t>(std::fread(g_record_buffer, 1, kLoadLimit, input));
-    if (g_loaded_byte_count >= kLoadLimit) limit_notice(g_loaded_byte_count);
+  // The header is read but not kept. A file that ends within it or within the
+  // point count holds no records.
+  unsigned char head[kBodyOffset];
+  const long head_size = ReadBytes(input, head, sizeof head);
+  long body_size = 0;
+  if (head_size == kBodyOffset) {
+    body_size = ReadBytes(input, g_record_buffer, kLoadLimit);
+    if (body_size == kLoadLimit) {
+      g_loaded_byte_count = kLoadLimit;
+      limit_notice(kLoadLimit);
+    }
   }
+  CloseFile(input);  // Everything needed has been read.
 
   // A read error (a directory, a failing device) must not pass for data.
-  bool read_failed = std::ferror(input) != 0;
-  std::fclose(input);
-  if (read_failed) {
-    // One read of the whole body: the stream hands a large read straight
-    // to the system. The read that finds the end of the file stores nothing.
+  if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, 0};
+    return {LoadOutcome::kReadFailed, 0};
   }
-  return {LoadOutcome::kOpened, header_point_count};
+  g_loaded_byte_count = static_cast<std::int32_t>(body_size);
+  if (head_size < kBodyOffset) return {LoadOutcome::kOpened, 0};
+  return {LoadOutcome::kOpened, DecodeInt32(head + kPointCountOffset)};
 }

@@ -1,35 +1,23 @@
-// Feeds arbitrary bytes as a track-tail file through the real loader and
-// exporter and checks what they promise, not only that they survive:
-// - the loaded byte count is the body length, at most the load limit, and
-//   the limit notice comes exactly when the body reaches the limit;
+// Feeds arbitrary bytes as a track-tail file through the CSV conversion, in
+// memory, and checks what it promises, not only that it survives:
+// - it reads nothing but the whole records among the loaded bytes (the
+//   sanitizer sees any read past them: the fuzzer's buffer ends there);
 // - the records walked are the whole loaded records, at most the point count;
 // - every CSV line has the exact form and ends in CR LF, its numbers rise
 //   strictly, and there is one line for each walked record in range;
 // - every coordinate written lies within the bounds and within half a unit
 //   of the sixth decimal of the stored value.
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
-#include "converter_state.h"
-#include "csv_exporter.h"
-#include "csv_line.h"
-#include "test.h"
-#include "track_tail_loader.h"
-#include "track_writer.h"
+#include "csv_format.h"
+#include "track_tail_format.h"
 
 namespace {
-
-int g_notices = 0;
-
-void CountNotice(std::int32_t) { ++g_notices; }
 
 void Check(bool condition, const char* what) {
   if (condition) return;
@@ -37,100 +25,93 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
-double RecordValue(const std::uint8_t* data, std::size_t offset) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | data[offset + i];
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
+unsigned DigitAt(const char* text) { return static_cast<unsigned char>(*text) - unsigned{'0'}; }
 
-// Reads "-?[0-9]+\.[0-9]{6}" at text; returns its length, 0 if it is not one.
-std::size_t FixedNumberLength(const char* text) {
-  std::size_t length = text[0] == '-' ? 1 : 0;
-  std::size_t digits = 0;
-  while (text[length] >= '0' && text[length] <= '9') ++length, ++digits;
-  if (digits == 0 || text[length++] != '.') return 0;
-  for (int i = 0; i < 6; ++i, ++length) {
-    if (text[length] < '0' || text[length] > '9') return 0;
+// Reads "-?[0-9]+\.[0-9]{6}" at text into millionths; returns its length,
+// 0 if it is not one.
+std::size_t ReadFixedNumber(const char* text, double* millionths) {
+  const char* digit = text[0] == '-' ? text + 1 : text;
+  std::int64_t value = 0;
+  int integer_digits = 0;
+  for (unsigned d; (d = DigitAt(digit)) <= 9 && integer_digits < 4; ++digit, ++integer_digits) {
+    value = value * 10 + d;
   }
-  return length;
+  if (integer_digits == 0 || *digit++ != '.') return 0;
+  for (int i = 0; i < 6; ++i, ++digit) {
+    const unsigned d = DigitAt(digit);
+    if (d > 9) return 0;
+    value = value * 10 + d;
+  }
+  *millionths = static_cast<double>(text[0] == '-' ? -value : value);
+  return static_cast<std::size_t>(digit - text);
 }
 
-void CheckCoordinate(const char* text, double stored) {
-  double written = std::strtod(text, nullptr);
-  Check(written >= -360.0 && written <= 360.0, "coordinate within the bounds");
-  // Half a unit of the sixth decimal, and the error of reading it back.
-  Check(std::fabs(written - stored) <= 0.5e-6 + 1e-13, "coordinate rounded to 6 decimals");
+// Checks the coordinate written at text against the stored value; returns
+// the end of the number.
+const char* CheckCoordinate(const char* text, double stored) {
+  double millionths = 0;
+  const std::size_t length = ReadFixedNumber(text, &millionths);
+  Check(length > 0, "coordinate in fixed-point form");
+  Check(millionths >= -360e6 && millionths <= 360e6, "coordinate within the bounds");
+  // Half a unit of the sixth decimal, and the error of scaling the stored value.
+  Check(std::fabs(millionths - stored * 1e6) <= 0.5 + 1e-7, "coordinate rounded to 6 decimals");
+  Check((text[0] == '-') == std::signbit(stored), "sign of the coordinate");
+  return text + length;
 }
 
-void CheckCsv(const std::string& csv, const std::uint8_t* body, std::int32_t walked) {
-  std::int32_t lines_expected = 0;
+bool StartsWith(const char* text, const char* prefix) {
+  for (; *prefix; ++text, ++prefix) {
+    if (*text != *prefix) return false;
+  }
+  return true;
+}
+
+// Walks the records and the lines together: each record in range must have
+// the next line, with its number. The text ends in a zero byte, so no check
+// reads past it.
+void CheckCsv(const char* csv, std::size_t size, const std::uint8_t* body, std::int32_t walked) {
+  const char* line = csv;
   for (std::int32_t number = 1; number <= walked; ++number) {
-    std::size_t offset = static_cast<std::size_t>(number - 1) * kTrackPointRecordSize;
-    if (InCoordinateRange(RecordValue(body, offset), RecordValue(body, offset + 8))) {
-      ++lines_expected;
+    const std::uint8_t* record = body + static_cast<std::size_t>(number - 1) * kRecordSize;
+    const double latitude = DecodeDouble(record + kLatitudeOffset);
+    const double longitude = DecodeDouble(record + kLongitudeOffset);
+    if (!InCoordinateRange(latitude, longitude)) continue;
+
+    Check(line < csv + size, "a line for each record in range");
+    const char* separator = CheckCoordinate(line, latitude);
+    Check(StartsWith(separator, " , "), "first separator");
+    const char* tail = CheckCoordinate(separator + 3, longitude);
+    Check(StartsWith(tail, " , \""), "second separator and quote");
+    const char* digit = tail + 4;
+    Check(*digit != '0', "no leading zero in the number");
+    std::int32_t written_number = 0;
+    for (unsigned d; (d = DigitAt(digit)) <= 9 && written_number <= walked; ++digit) {
+      written_number = written_number * 10 + static_cast<std::int32_t>(d);
     }
+    Check(written_number == number, "the record's own number");
+    Check(StartsWith(digit, "\"\r\n"), "closing quote and CR LF");
+    line = digit + 3;
   }
-
-  std::int32_t lines = 0;
-  long previous_number = 0;
-  std::size_t position = 0;
-  while (position < csv.size()) {
-    const char* line = csv.c_str() + position;
-    std::size_t latitude_length = FixedNumberLength(line);
-    Check(latitude_length > 0, "latitude in fixed-point form");
-    Check(std::strncmp(line + latitude_length, " , ", 3) == 0, "first separator");
-    const char* longitude = line + latitude_length + 3;
-    std::size_t longitude_length = FixedNumberLength(longitude);
-    Check(longitude_length > 0, "longitude in fixed-point form");
-    const char* tail = longitude + longitude_length;
-    Check(std::strncmp(tail, " , \"", 4) == 0, "second separator and quote");
-    char* end;
-    long number = std::strtol(tail + 4, &end, 10);
-    Check(end > tail + 4 && tail[4] >= '1' && tail[4] <= '9', "record number");
-    Check(std::strncmp(end, "\"\r\n", 3) == 0, "closing quote and CR LF");
-    Check(number > previous_number && number <= walked, "numbers rise within the walk");
-
-    std::size_t offset = static_cast<std::size_t>(number - 1) * kTrackPointRecordSize;
-    CheckCoordinate(line, RecordValue(body, offset));
-    CheckCoordinate(longitude, RecordValue(body, offset + 8));
-    previous_number = number;
-    ++lines;
-    position = static_cast<std::size_t>(end + 3 - csv.c_str());
-  }
-  Check(lines == lines_expected, "one line for each record in range");
+  Check(line == csv + size, "no line for a record out of range");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static ScopedTempDir dir;
-  static const std::string input = dir.File("ceTrackTail.trb");
-  static const std::string output = dir.File("KeloTrackTail.csv");
-  Check(WriteFileBytes(input, std::string(reinterpret_cast<const char*>(data), size)),
-        "input written");
+  if (size < static_cast<std::size_t>(kBodyOffset)) return 0;  // nothing is loaded
+  const std::size_t body_size = size - kBodyOffset;
+  const auto loaded = static_cast<std::int32_t>(body_size < kLoadLimit ? body_size : kLoadLimit);
+  const std::int32_t count = DecodeInt32(data + kPointCountOffset);
 
-  g_notices = 0;
-  LoadResult load = LoadTrackTail(input.c_str(), CountNotice);
-  Check(load.outcome == LoadOutcome::kOpened, "input opened");
-  const std::size_t body_size = size > kTrackTailBodyOffset ? size - kTrackTailBodyOffset : 0;
-  const std::size_t expected_loaded = body_size < kLoadLimit ? body_size : kLoadLimit;
-  Check(g_loaded_byte_count == static_cast<std::int32_t>(expected_loaded), "loaded byte count");
-  Check(g_notices == (body_size >= kLoadLimit ? 1 : 0), "limit notice at the limit only");
-  if (g_loaded_byte_count == 0) return 0;
-
-  std::uint32_t count_bits = static_cast<std::uint32_t>(data[200]) | data[201] << 8 |
-                             data[202] << 16 | static_cast<std::uint32_t>(data[203]) << 24;
-  const std::int32_t count = static_cast<std::int32_t>(count_bits);
-  Check(load.header_point_count == count, "header point count");
-
-  ExportResult result = ExportCsv(output.c_str(), count);
-  Check(result.outcome == ExportOutcome::kWritten, "output written");
-  std::int64_t whole_records = static_cast<std::int64_t>(expected_loaded) / kTrackPointRecordSize;
-  std::int64_t expected_walked = count <= 0 ? 0 : (count < whole_records ? count : whole_records);
-  Check(result.records_walked == expected_walked, "records walked");
-  Check(result.records_walked <= 1365, "at most 1,365 records");
-  CheckCsv(ReadFileBytes(output), data + kTrackTailBodyOffset, result.records_walked);
+  static char csv[kMaxCsvSize + 1];
+  const CsvText text = ConvertToCsv(data + kBodyOffset, loaded, count, csv);
+  const std::int64_t whole_records = loaded / kRecordSize;
+  const std::int64_t expected_walked =
+      count <= 0 ? 0 : (count < whole_records ? count : whole_records);
+  Check(text.records_walked == expected_walked, "records walked");
+  Check(text.records_walked <= 1365, "at most 1,365 records");
+  Check(text.size <= kMaxCsvSize, "the text fits its buffer");
+  csv[text.size] = '\0';
+  CheckCsv(csv, text.size, data + kBodyOffset, text.records_walked);
   return 0;
 }
