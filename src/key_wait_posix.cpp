@@ -5,8 +5,12 @@
 // key). Pending input is kept, so a key typed during the conversion ends the
 // wait at once. A key is one byte, one UTF-8 character or the whole escape
 // sequence of a special key, so that nothing of it reaches the shell later.
-// The saved mode is restored afterwards, also when SIGTERM, SIGHUP or SIGINT
-// arrive during the wait.
+//
+// As other programs that change the terminal mode do, the wait restores the
+// saved mode before any signal that it can catch ends the program, leaves a
+// signal ignored that was ignored when it began (nohup), and takes part in
+// job control: it restores the mode and stops on SIGTSTP, SIGTTIN and
+// SIGTTOU, and when continued takes the mode afresh and waits on in raw mode.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,40 +25,122 @@
 
 namespace {
 
-constexpr int kRestoringSignals[] = {SIGTERM, SIGHUP, SIGINT};
-
 // The rest of an escape sequence or of a UTF-8 character arrives within this
 // time; a lone Esc key is followed by nothing.
 constexpr int kSequenceGapMs = 50;
 
 constexpr std::size_t kMaxKeyLength = 16;
 
+// What the signal handlers need.
 int g_terminal = -1;
 termios g_saved_mode;
-struct sigaction g_previous_actions[sizeof kRestoringSignals / sizeof kRestoringSignals[0]];
+volatile sig_atomic_t g_stopped_by_handler = 0;
 
-void RestoreModeAndDie(int signal_number) {
-  tcsetattr(g_terminal, TCSANOW, &g_saved_mode);
-  // The handler was installed with SA_RESETHAND, so the default action ends
-  // the process once the handler returns.
+void RestoreMode() { tcsetattr(g_terminal, TCSANOW, &g_saved_mode); }
+
+// TCSANOW keeps the keys already typed.
+void SetRawMode() {
+  termios raw = g_saved_mode;
+  raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | IXOFF);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(g_terminal, TCSANOW, &raw);
+}
+
+void SetAction(int signal_number, void (*handler)(int), int flags) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  action.sa_flags = flags | SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, nullptr);
+}
+
+void EndOnSignal(int signal_number) {
+  RestoreMode();
+  // The handler was set with SA_RESETHAND, and the signal is blocked while
+  // it runs: its default action ends the program once the handler returns.
   raise(signal_number);
 }
 
-void InstallSignalHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = RestoreModeAndDie;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (int signal_number : kRestoringSignals) sigaddset(&action.sa_mask, signal_number);
-  for (std::size_t i = 0; i < sizeof kRestoringSignals / sizeof kRestoringSignals[0]; ++i) {
-    sigaction(kRestoringSignals[i], &action, &g_previous_actions[i]);
+void StopOnSignal(int signal_number) {
+  const int saved_errno = errno;
+  g_stopped_by_handler = 1;
+  RestoreMode();
+  SetAction(signal_number, SIG_DFL, 0);
+  sigset_t this_signal;
+  sigemptyset(&this_signal);
+  sigaddset(&this_signal, signal_number);
+  sigprocmask(SIG_UNBLOCK, &this_signal, nullptr);
+  raise(signal_number);  // The program stops here until it is continued.
+  SetAction(signal_number, StopOnSignal, 0);
+  // The mode may have been changed while the program was stopped.
+  tcgetattr(g_terminal, &g_saved_mode);
+  SetRawMode();
+  g_stopped_by_handler = 0;
+  errno = saved_errno;
+}
+
+// After a stop that no handler saw (SIGSTOP), the shell may have set the
+// mode of its own; the saved mode is still the one to restore.
+void ResumeOnSignal(int) {
+  if (g_stopped_by_handler) return;
+  const int saved_errno = errno;
+  SetRawMode();
+  errno = saved_errno;
+}
+
+using Handler = void (*)(int);
+
+Handler HandlerFor(int signal_number) {
+  switch (signal_number) {
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+      return StopOnSignal;
+    case SIGCONT:
+      return ResumeOnSignal;
+    case SIGKILL:  // cannot be caught
+    case SIGSTOP:
+    case SIGCHLD:  // ignored by default
+    case SIGURG:
+    case SIGWINCH:
+      return nullptr;
+    default:  // every other default action ends the program
+      return EndOnSignal;
   }
 }
 
-void RestoreSignalHandlers() {
-  for (std::size_t i = 0; i < sizeof kRestoringSignals / sizeof kRestoringSignals[0]; ++i) {
-    sigaction(kRestoringSignals[i], &g_previous_actions[i], nullptr);
+struct PreviousActions {
+  struct sigaction actions[NSIG];
+  bool replaced[NSIG];
+};
+
+void InstallHandlers(PreviousActions* previous) {
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    previous->replaced[signal_number] = false;
+    const Handler handler = HandlerFor(signal_number);
+    struct sigaction& action = previous->actions[signal_number];
+    if (!handler || sigaction(signal_number, nullptr, &action) != 0) continue;
+    if (action.sa_handler == SIG_IGN) continue;  // ignored it stays
+    SetAction(signal_number, handler, handler == EndOnSignal ? SA_RESETHAND : 0);
+    previous->replaced[signal_number] = true;
   }
+}
+
+// With every signal held off, so that none comes between the two.
+void RestoreModeAndHandlers(const PreviousActions& previous) {
+  sigset_t all_signals;
+  sigset_t previous_mask;
+  sigfillset(&all_signals);
+  sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
+  RestoreMode();
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    if (previous.replaced[signal_number]) {
+      sigaction(signal_number, &previous.actions[signal_number], nullptr);
+    }
+  }
+  sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
 }
 
 // Reads one byte; with a timeout, gives up when none arrives in time.
@@ -140,17 +226,11 @@ void WaitForKey() {
     return;
   }
 
-  termios raw = g_saved_mode;
-  raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | IXOFF);
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-
-  InstallSignalHandlers();
-  tcsetattr(g_terminal, TCSANOW, &raw);  // TCSANOW keeps the keys already typed
+  PreviousActions previous;
+  InstallHandlers(&previous);
+  SetRawMode();
   Key key = ReadKey();
-  tcsetattr(g_terminal, TCSANOW, &g_saved_mode);
-  RestoreSignalHandlers();
+  RestoreModeAndHandlers(previous);
 
   if (IsEchoed(key)) {
     ssize_t written = write(g_terminal, key.bytes, key.length);

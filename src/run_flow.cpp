@@ -1,5 +1,6 @@
 #include "run_flow.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -59,6 +60,15 @@ bool ExportTrack(const char* input_name, const char* output_name, std::int32_t h
 
 int RunConverter(int argc, const char* const* argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // A pipe whose reader has gone, or a file size limit, makes a write fail
+  // instead of ending the run: console text is then lost quietly, and a CSV
+  // file that cannot be written whole is reported.
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef SIGXFSZ
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
   g_quiet_mode = false;
   char output_name[kNameFieldSize] = "";

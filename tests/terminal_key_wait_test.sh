@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Drives the key wait of trb2csv in a real terminal (a detached tmux pane):
 # a key ends the wait and is echoed, a special key leaves nothing behind for
-# the shell, and the terminal mode is the same afterwards, also when SIGTERM
-# ends the program during the wait.
+# the shell, and the terminal mode is the same afterwards, also when a signal
+# ends the program during the wait; an ignored signal stays ignored, and a
+# stop and continue in the wait leave it waiting for a key. Signals go to the
+# program's own PID.
 #
 #   terminal_key_wait_test.sh PROGRAM
 set -u
@@ -17,43 +19,61 @@ cleanup() {
 }
 trap cleanup EXIT
 
+screen() { tmux -L "$socket" capture-pane -p -t test; }
+
 fail() {
   echo "FAIL: $*"
   echo "--- screen ---"
-  tmux -L "$socket" capture-pane -p -t test
+  screen
   failures=$((failures + 1))
 }
 
-status_is() {
-  grep -qx "status=$2" "$work/$1.status" || fail "$1: exit status $(cat "$work/$1.status")"
-}
-
-screen() { tmux -L "$socket" capture-pane -p -t test; }
-
-# Waits up to five seconds for the screen to show the given text.
-wait_for() {
-  for _ in $(seq 50); do
-    screen | grep -qF -- "$1" && return 0
-    sleep 0.1
+# Polls every 0.05 s, for up to five seconds, until the command succeeds.
+wait_until() {
+  for _ in $(seq 100); do
+    "$@" && return 0
+    sleep 0.05
   done
   return 1
 }
 
-# Starts a run in the pane from a non-interactive shell, which records the
-# terminal mode before and after it and the exit status, then reads for half
-# a second whatever the program may have left unread. (An interactive shell
-# would mend the terminal mode itself after a job killed by a signal.)
+shows() { screen | grep -qF -- "$1"; }
+mode_is() { [ "$(stty -g -F "$tty")" = "$(cat "$work/$1")" ]; }
+mode_is_not() { ! mode_is "$1"; }
+stopped() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = T ]; }
+
+# The run as a non-interactive shell makes it (an interactive one would mend
+# the terminal mode itself after a job killed by a signal): it records the
+# mode before and after, the exit status, and the program's PID, with the
+# signals given as $3 ignored.
+cat > "$work/run.sh" <<'SCRIPT'
+work=$1 name=$2 ignored=$3 program=$4
+stty -g > "$work/$name.before"
+bash -c 'echo $$ > "$1"; [ -z "$2" ] || trap "" $2; exec "$3"' - "$work/$name.pid" "$ignored" "$program"
+echo "status=$?" > "$work/$name.status"
+stty -g > "$work/$name.after"
+SCRIPT
+
+# Starts a run in folder and waits until the program is in the wait: the
+# prompt is shown and the terminal has left the mode it had before. Then
+# reads for half a second whatever the program may have left unread.
 start_run() {
-  local name=$1 folder=$2
-  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder; bash -c 'stty -g > ../$name.before; \"\$0\"; echo status=\$? > ../$name.status; stty -g > ../$name.after' $program; read -r -t 0.5 left; echo \"LEFT<\$left>\"; echo END-$name" Enter
-  wait_for "Press any key" || fail "$name: no prompt"
+  local name=$1 folder=$2 ignored=${3:-}
+  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder; bash ../run.sh $work $name '$ignored' $program; read -r -t 0.5 left; echo \"LEFT<\$left>\"; echo END-$name" Enter
+  wait_until shows "Press any key" || fail "$name: no prompt"
+  wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
+  pid=$(cat "$work/$name.pid")
 }
 
 finish_run() {
   local name=$1
-  wait_for "END-$name" || { fail "$name: the run did not end"; return; }
+  wait_until shows "END-$name" || { fail "$name: the run did not end"; return; }
   cmp -s "$work/$name.before" "$work/$name.after" || fail "$name: terminal mode changed"
-  screen | grep -qF "LEFT<>" || fail "$name: input was left for the shell"
+  shows "LEFT<>" || fail "$name: input was left for the shell"
+}
+
+status_is() {
+  grep -qx "status=$2" "$work/$1.status" || fail "$1: exit status $(cat "$work/$1.status")"
 }
 
 # Too short to convert: banner and prompt only.
@@ -62,29 +82,30 @@ mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 cd "$work" || exit 1
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' bash --norc --noprofile"
-wait_for '$' || fail "no shell"
+wait_until shows '$' || fail "no shell"
+tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
 
 start_run letter short
 tmux -L "$socket" send-keys -t test "x"
 finish_run letter
-screen | grep -qF "Press any keyxLEFT<>" || fail "letter: not echoed after the prompt"
+shows "Press any keyxLEFT<>" || fail "letter: not echoed after the prompt"
 status_is letter 0
 
 start_run arrow short
 tmux -L "$socket" send-keys -t test Up
 finish_run arrow
-screen | grep -qF "Press any keyLEFT<>" || fail "arrow: something was echoed or left behind"
+shows "Press any keyLEFT<>" || fail "arrow: something was echoed or left behind"
 
 start_run enter short
 tmux -L "$socket" send-keys -t test Enter
 finish_run enter
 # The echoed carriage return sends the shell's next text over the prompt.
-screen | grep -qF "LEFT<>any key" || fail "enter: not echoed as a carriage return"
+shows "LEFT<>any key" || fail "enter: not echoed as a carriage return"
 
 start_run utf8 short
 tmux -L "$socket" send-keys -t test "ä"
 finish_run utf8
-screen | grep -qF "Press any keyäLEFT<>" || fail "utf8: the character was not echoed whole"
+shows "Press any keyäLEFT<>" || fail "utf8: the character was not echoed whole"
 
 start_run ctrl_c short
 tmux -L "$socket" send-keys -t test C-c
@@ -94,21 +115,58 @@ status_is ctrl_c 0
 start_run function_key short
 tmux -L "$socket" send-keys -t test F5
 finish_run function_key
-screen | grep -qF "Press any keyLEFT<>" || fail "function_key: something was echoed or left behind"
+shows "Press any keyLEFT<>" || fail "function_key: something was echoed or left behind"
 
-start_run sigterm short
-pkill -TERM -x "$(basename "$program")" || fail "sigterm: program not found"
-finish_run sigterm
-status_is sigterm 143
+# Signals that end the program: the mode is restored, the status tells the signal.
+for signal in TERM QUIT USR1 ALRM; do
+  start_run "sig$signal" short
+  kill -s "$signal" "$pid"
+  finish_run "sig$signal"
+  status_is "sig$signal" $((128 + $(kill -l "$signal")))
+done
+
+# Under nohup's rule a hang-up is ignored: the wait goes on until a key.
+start_run ignored_hup short HUP
+kill -s HUP "$pid"
+tmux -L "$socket" send-keys -t test "h"
+finish_run ignored_hup
+shows "Press any keyhLEFT<>" || fail "ignored_hup: the wait did not end on the key"
+status_is ignored_hup 0
+
+# Stopped during the wait, the program gives the terminal its mode back;
+# continued, it waits again, and one key ends the wait.
+start_run stop short
+kill -s TSTP "$pid"
+wait_until stopped "$pid" || fail "stop: the program did not stop"
+mode_is stop.before || fail "stop: the mode was not restored while stopped"
+kill -s CONT "$pid"
+wait_until mode_is_not stop.before || fail "stop: the wait did not take its mode again"
+tmux -L "$socket" send-keys -t test "s"
+finish_run stop
+shows "Press any keysLEFT<>" || fail "stop: the wait did not end on the key"
+status_is stop 0
+
+# Started in the background, the program stops when it reaches the wait;
+# brought to the foreground, it waits for a key as any run does.
+tmux -L "$socket" send-keys -t test "clear; cd $work/short; $program & echo \$! > ../background.pid" Enter
+wait_until test -s background.pid || fail "background: not started"
+pid=$(cat background.pid)
+wait_until stopped "$pid" || fail "background: the program did not stop at the wait"
+tmux -L "$socket" send-keys -t test "fg; echo status=\$?; stty -g > ../background.after; echo END-background" Enter
+wait_until mode_is_not letter.before || fail "background: the wait did not take its mode"
+tmux -L "$socket" send-keys -t test "g"
+wait_until shows "END-background" || fail "background: the run did not end"
+shows "status=0" || fail "background: wrong exit status"
+cmp -s letter.before background.after || fail "background: terminal mode changed"
 
 # Two keys typed at the limit notice: the first ends that pause, the second,
 # already typed, ends the closing one.
 start_run typed_ahead large
 tmux -L "$socket" send-keys -t test "ab"
 finish_run typed_ahead
-screen | grep -qF "Press any keyaceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints" ||
+shows "Press any keyaceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints" ||
   fail "typed_ahead: the first key did not end the limit notice's pause"
-screen | grep -qF "Press any keybLEFT<>" || fail "typed_ahead: the second key was lost"
+shows "Press any keybLEFT<>" || fail "typed_ahead: the second key was lost"
 status_is typed_ahead 1
 
 if [ "$failures" -ne 0 ]; then
