@@ -2,7 +2,8 @@
 # Drives the key wait of trb2csv.exe on a Wine console in a detached tmux
 # pane: a letter ends the wait and is echoed; an Up arrow at the limit notice
 # ends that wait, and its held-back second byte ends the closing wait at
-# once; Ctrl+C during the wait is an ordinary key.
+# once; Ctrl+C during the wait is an ordinary key. WINEPREFIX names a prefix
+# of the test's own: its Wine server is stopped at the end.
 #
 #   console_key_wait_test.sh WINE64 PROGRAM.exe
 set -u
@@ -11,7 +12,7 @@ program=$(realpath "$2")
 work=$(mktemp -d)
 socket="trb2csv-console-$$"
 failures=0
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+: "${WINEPREFIX:?names the Wine prefix of this test}"
 
 cleanup() {
   tmux -L "$socket" kill-server 2>/dev/null
@@ -38,11 +39,11 @@ wait_for() {
   return 1
 }
 
+# A key typed before the wait begins is kept for it, as any console event.
 start_run() {
   local folder=$1
   tmux -L "$socket" send-keys -t test "clear; cd $work/$folder && $wine $program; echo status=\$?" Enter
   wait_for "Press any key" 20 || fail "$folder: no prompt"
-  sleep 0.5  # the prompt is written just before the wait begins
 }
 
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
@@ -65,7 +66,10 @@ screen | grep -qE "^Press any key.{0,3}ceTrackTail.trb --> KeloTrackTail.csv : 0
   fail "arrow: the limit notice's wait did not end on the arrow"
 screen | grep -qE "^Press any key.{0,3}status=1$" || fail "arrow: wrong end of run"
 
+# Ctrl+C before the wait has switched off control-key processing would end
+# the program, and nothing outside it shows when the switch happens.
 start_run short
+sleep 0.5
 tmux -L "$socket" send-keys -t test C-c
 wait_for "status=" 20 || fail "ctrl_c: the wait did not end"
 screen | grep -qE "^Press any key.?status=0$" || fail "ctrl_c: not read as a key"

@@ -1,6 +1,7 @@
 // Runs the real trb2csv in temporary folders on crafted track-tail files and
 // compares the CSV bytes, the console text and the exit status.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -215,6 +216,53 @@ TEST_F(TrackTail, FifoWithoutWriterReadsAsEmptyInsteadOfBlocking) {
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 }
 
+TEST_F(TrackTail, FifoOutputIsRefusedWithoutReaderAndWrittenWholeWithOne) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "no FIFOs on Windows";
+  WriteInput(5, TrackBody(kFivePoints));
+  const std::string fifo = dir_.File("out.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  RunResult no_reader = Run({"out.fifo"});
+  EXPECT_EQ(no_reader.console, kBanner + std::string("out.fifo could not opend!\n") +
+                                   Summary("out.fifo", 0) + kPrompt);
+  EXPECT_EQ(no_reader.exit_status, 1);
+
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  RunResult with_reader = Run({"out.fifo"});
+  std::string received(4096, '\0');
+  const ssize_t got = read(reader, received.data(), received.size());
+  close(reader);
+  received.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  EXPECT_EQ(with_reader.exit_status, 0);
+  EXPECT_EQ(received, kFivePointLines);
+}
+
+// Runs with a pipe that has lost its reader as file 4, and standard output
+// redirected as redirection says.
+std::vector<std::string> WithPipeWithoutReader(const std::string& redirection) {
+  return {"sh", "-c", "exec 3<>pipe.fifo 4>pipe.fifo 3<&-; exec \"$@\" " + redirection, "sh"};
+}
+
+TEST_F(TrackTail, PipeWithoutReaderFailsWritesButEndsNoRun) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "POSIX pipes";
+  ASSERT_EQ(mkfifo(dir_.File("pipe.fifo").c_str(), 0600), 0);
+  WriteInput(5, TrackBody(kFivePoints));
+  RunResult console_lost = Run({}, WithPipeWithoutReader(">&4"));
+  EXPECT_EQ(console_lost.exit_status, 0);
+  EXPECT_EQ(Csv(), kFivePointLines);
+
+  RunResult output_lost = Run({"/dev/fd/4"}, WithPipeWithoutReader(""));
+  EXPECT_EQ(output_lost.console, kBanner + std::string("/dev/fd/4 could not opend!\n") +
+                                     Summary("/dev/fd/4", 0) + kPrompt);
+  EXPECT_EQ(output_lost.exit_status, 1);
+
+  WriteInput(INT32_MAX, TrackBody(std::vector<TrackPoint>(1400, {1.0, 2.0})));
+  RunResult notice_lost = Run({"-quiet"}, WithPipeWithoutReader(">&4"));
+  EXPECT_EQ(notice_lost.exit_status, 1);
+  const std::string csv = Csv();
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1365);
+}
+
 TEST_F(TrackTail, OutputThatCannotBeOpenedStillGetsASummary) {
   WriteInput(5, TrackBody(kFivePoints));
   RunResult result = Run({"no/such/folder.csv"});
@@ -259,11 +307,11 @@ TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
 // What the file system can do to a run: each fault gives its message, and
 // nothing is lost or left hanging.
 
-// Runs as an unprivileged user where the tests run as root, so that file
-// permissions apply.
+// Runs without the privileges that let root pass over file permissions:
+// the same user, so that every folder it could reach stays reachable.
 std::vector<std::string> Unprivileged() {
   if (geteuid() != 0) return {};
-  return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+  return {"setpriv", "--bounding-set=-all", "--inh-caps=-all", "--"};
 }
 
 TEST_F(TrackTail, OutputThatIsAFolderCannotBeOpened) {

@@ -2,18 +2,18 @@
 // "write" as the recording application does with its track file (sharing it
 // with readers), "read" as a viewer does.
 //
-//   hold_file NAME read|write SECONDS
-// Prints "held" once the file is open, then keeps it open for SECONDS.
+//   hold_file NAME read|write
+// Prints "held" once the file is open, then keeps it open until its
+// standard input ends.
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: hold_file NAME read|write SECONDS\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: hold_file NAME read|write\n");
     return 2;
   }
   const bool writing = std::strcmp(argv[2], "write") == 0;
@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   }
   std::printf("held\n");
   std::fflush(stdout);
-  Sleep(static_cast<DWORD>(std::atoi(argv[3])) * 1000);
+  while (std::getchar() != EOF) {
+  }
   CloseHandle(file);
   return 0;
 }

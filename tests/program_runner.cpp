@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments,
@@ -13,8 +14,10 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
   const char* program = std::getenv("TRB2CSV_PROGRAM");
   if (!program) throw std::runtime_error("TRB2CSV_PROGRAM is not set");
   std::vector<std::string> command = prefix;
-  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
-  if (launcher && *launcher) command.push_back(launcher);
+  // The launcher's words are separated by blanks.
+  std::istringstream launcher(std::getenv("TRB2CSV_LAUNCHER") ? std::getenv("TRB2CSV_LAUNCHER")
+                                                              : "");
+  for (std::string word; launcher >> word;) command.push_back(word);
   command.push_back(std::filesystem::absolute(program).string());
   command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;

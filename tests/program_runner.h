@@ -14,8 +14,9 @@ struct RunResult {
 // Runs the program under test in folder with the given arguments, with
 // standard input from /dev/null and no controlling terminal, so that its key
 // waits end at once. The program is named by TRB2CSV_PROGRAM and started
-// through TRB2CSV_LAUNCHER when that is set (Wine, for a Windows program),
-// itself behind the words of prefix, if any (a change of user, say).
+// through the blank-separated words of TRB2CSV_LAUNCHER when that is set
+// (Wine for a Windows program, qemu-user for another processor), itself
+// behind the words of prefix, if any (a loss of privileges, say).
 RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& prefix = {});
 

@@ -18,15 +18,20 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Starts the holder on a file and waits until it holds it.
+# Starts the holder on a file and waits until it holds it. It lets go when
+# release() closes its standard input.
+mkfifo to_holder from_holder
 hold() {
-  "$wine" "$holder" "$1" "$2" 3 > held.txt &
+  "$wine" "$holder" "$1" "$2" <to_holder >from_holder &
   holder_pid=$!
-  for _ in $(seq 100); do
-    grep -q held held.txt 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "the holder did not open $1: $(cat held.txt)"
+  exec 7>to_holder
+  local answer
+  read -r answer <from_holder
+  [ "${answer%$'\r'}" = held ] || fail "the holder did not open $1: $answer"
+}
+release() {
+  exec 7>&-
+  wait "$holder_pid"
 }
 
 # Runs trb2csv.exe -quiet; sets $status, and $console to what it printed,
@@ -49,7 +54,7 @@ expect_refused() {
   convert
   [ "$status" = 1 ] || fail "$case: exit status $status"
   [[ "$console" == *"$message"* ]] || fail "$case: console $console"
-  wait "$holder_pid"
+  release
 }
 
 expect_refused ceTrackTail.trb write 'ceTrackTail.trbcouldnotopened!\r\n'
@@ -58,7 +63,7 @@ hold ceTrackTail.trb read
 convert
 [ "$status" = 0 ] || fail "input held by a reader: exit status $status, console $console"
 [ -s KeloTrackTail.csv ] || fail "input held by a reader: no CSV file"
-wait "$holder_pid"
+release
 
 expect_refused KeloTrackTail.csv read 'KeloTrackTail.csvcouldnotopend!\r\n'
 
