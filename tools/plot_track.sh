@@ -15,27 +15,57 @@ title=${3:-$(basename "$csv")}
 [ -s "$csv" ] || { echo "plot_track: $csv is missing or empty" >&2; exit 1; }
 
 # A degree of longitude is shorter than one of latitude by the cosine of the
-# latitude: the picture's height to width follows from the track's extent.
-read -r ratio < <(awk -F' , ' '
+# latitude: so that the track keeps its shape, a degree of latitude is drawn
+# 1 / cos(mean latitude) times as long as one of longitude. Each axis gets at
+# most six tics, a step of 1, 2 or 5 times a power of ten apart, the fewest
+# whose labels still fit beside each other, with as many decimals as the step
+# needs, and a range of whole steps.
+read -r canvas y_scale x_step x_format x_range y_step y_format y_range < <(awk -F' , ' '
+  function floor(x) { return x == int(x) || x > 0 ? int(x) : int(x) - 1 }
+  # pixels: the length of the axis; across: how many pixels a label of n
+  # characters takes along it, as a + b * n.
+  function axis(low, high, pixels, a, b,   extent, power, i, step, decimals, format, label) {
+    extent = high - low > 1e-5 ? high - low : 1e-5
+    power = 10 ^ floor(log(extent / 20) / log(10))
+    for (i = 0; ; i++) {
+      step = (i % 3 == 0 ? 1 : i % 3 == 1 ? 2 : 5) * power * 10 ^ int(i / 3)
+      decimals = -floor(log(step) / log(10) + 1e-9)
+      format = "%." (decimals > 0 ? decimals : 0) "f"
+      label = length(sprintf(format, high))
+      if (length(sprintf(format, low)) > label) label = length(sprintf(format, low))
+      if (extent / step <= 6 && extent / step * (a + b * label) <= pixels) break
+    }
+    return sprintf("%.10g \"%s\" [%.10g:%.10g]", step, format,
+                   floor(low / step) * step, -floor(-high / step) * step)
+  }
   NR == 1 { min_lat = max_lat = $1; min_lon = max_lon = $2 }
   { if ($1 < min_lat) min_lat = $1; if ($1 > max_lat) max_lat = $1
     if ($2 < min_lon) min_lon = $2; if ($2 > max_lon) max_lon = $2; sum += $1 }
-  END { width = (max_lon - min_lon) * cos(sum / NR * 3.14159265 / 180)
-        printf "%.6f\n", (width > 0 ? (max_lat - min_lat) / width : 1) }' "$csv")
+  END {
+    y_scale = 1 / cos(sum / NR * 3.14159265358979 / 180)
+    # The drawn width to height, and the lengths of the axes in pixels.
+    shape = (max_lon - min_lon + 1e-9) / ((max_lat - min_lat + 1e-9) * y_scale)
+    width = shape > 1 ? 600 : 600 * shape
+    height = shape > 1 ? 600 / shape : 600
+    # The picture: the plot, with room for the labels, the title and the key.
+    printf "%d,%d %.6f %s %s\n", width + 160, height + 180, y_scale,
+           axis(min_lon, max_lon, width, 24, 8), axis(min_lat, max_lat, height, 30, 0)
+  }' "$csv")
 
 gnuplot <<GNUPLOT
-set terminal pngcairo size 640,800 font ",11" noenhanced
+set terminal pngcairo size $canvas font ",11" noenhanced
 set output "$png"
 set datafile separator ","
 set title "$title"
 set xlabel "longitude (degrees east)"
 set ylabel "latitude (degrees north)"
-set size ratio $ratio
-set format x "%.3f"
-set format y "%.3f"
-set xtics 0.004
+set size ratio -$y_scale
+set xrange $x_range
+set yrange $y_range
+set xtics $x_step format $x_format
+set ytics $y_step format $y_format
 set grid
-set key top left
+set key below
 plot "$csv" using 2:1 title "track" with lines linewidth 2 linecolor rgb "#1f5fa8", \
      "" every ::0::0 using 2:1 title "point 1" with points pointtype 7 pointsize 1.5 linecolor rgb "#c0392b"
 GNUPLOT
