@@ -8,7 +8,7 @@ namespace {
 struct DigitPairs {
   char digits[200];
   constexpr DigitPairs() : digits() {
-    for (int i = 0; i < 100; ++i) {
+    for (std::size_t i = 0; i < 100; ++i) {
       digits[2 * i] = static_cast<char>('0' + i / 10);
       digits[2 * i + 1] = static_cast<char>('0' + i % 10);
     }
@@ -17,7 +17,14 @@ struct DigitPairs {
 constexpr DigitPairs kDigitPairs;
 
 void FormatPair(std::uint32_t pair, char* text) {
-  std::memcpy(text, &kDigitPairs.digits[2 * pair], 2);
+  std::memcpy(text, &kDigitPairs.digits[std::size_t{2} * pair], 2);
+}
+
+// Appends the literal's characters, without its terminating zero.
+template <std::size_t kSize>
+char* Append(char* text, const char (&literal)[kSize]) {
+  for (std::size_t i = 0; i + 1 < kSize; ++i) *text++ = literal[i];
+  return text;
 }
 
 // Values here have at most 13 digits.
@@ -85,13 +92,9 @@ CsvText ConvertToCsv(const unsigned char* records, std::int32_t loaded_byte_coun
     const double latitude = DecodeDouble(record + kLatitudeOffset);
     const double longitude = DecodeDouble(record + kLongitudeOffset);
     if (!InCoordinateRange(latitude, longitude)) continue;
-    end = FormatFixed6(latitude, end);
-    std::memcpy(end, " , ", 3);
-    end = FormatFixed6(longitude, end + 3);
-    std::memcpy(end, " , \"", 4);
-    end = FormatInteger(static_cast<std::uint64_t>(number), end + 4);
-    std::memcpy(end, "\"\r\n", 3);
-    end += 3;
+    end = Append(FormatFixed6(latitude, end), " , ");
+    end = Append(FormatFixed6(longitude, end), " , \"");
+    end = Append(FormatInteger(static_cast<std::uint64_t>(number), end), "\"\r\n");
   }
   return {static_cast<std::size_t>(end - csv), records_walked};
 }

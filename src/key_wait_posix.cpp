@@ -83,7 +83,7 @@ void StopOnSignal(int signal_number) {
 
 // After a stop that no handler saw (SIGSTOP), the shell may have set the
 // mode of its own; the saved mode is still the one to restore.
-void ResumeOnSignal(int) {
+void ResumeOnSignal(int /*signal_number*/) {
   if (g_stopped_by_handler) return;
   const int saved_errno = errno;
   SetRawMode();

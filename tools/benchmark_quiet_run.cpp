@@ -32,35 +32,46 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs the command in folder, its output to output_file; returns the wall
-// time in microseconds.
-double TimedRun(const std::vector<std::string>& command, const std::string& folder,
-                const char* output_file = "/dev/null") {
+// Runs the command in folder, its error output to error_file; returns the
+// wall time in microseconds, or -1 if it could not be run.
+double Run(const std::vector<std::string>& command, const std::string& folder,
+           const std::string& error_file = "/dev/null") {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, output_file, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);  // no terminal, no key wait
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
 
   const auto start = std::chrono::steady_clock::now();
   pid_t child;
   int status = 0;
-  if (posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ) != 0 ||
-      waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-    std::fprintf(stderr, "benchmark_quiet_run: %s failed in %s\n", argv[0], folder.c_str());
-    std::exit(1);
-  }
+  const bool ran =
+      posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ) == 0 &&
+      waitpid(child, &status, 0) == child && WIFEXITED(status);
   const auto end = std::chrono::steady_clock::now();
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  return std::chrono::duration<double, std::micro>(end - start).count();
+  return ran ? std::chrono::duration<double, std::micro>(end - start).count() : -1;
+}
+
+// Runs the command as Run does; ends the benchmark if it cannot be run.
+double TimedRun(const std::vector<std::string>& command, const std::string& folder) {
+  const double time = Run(command, folder);
+  if (time < 0) {
+    std::fprintf(stderr, "benchmark_quiet_run: %s failed in %s\n", command[0].c_str(),
+                 folder.c_str());
+    std::exit(1);
+  }
+  return time;
 }
 
 double Median(std::vector<double> values) {
@@ -76,15 +87,15 @@ std::string ReadFile(const fs::path& path) {
 // Instructions of a run of trb2csv -quiet in folder, as callgrind counts
 // them; -1 if valgrind cannot be run.
 long long CountInstructions(const std::string& program, const std::string& folder) {
-  const std::string report = folder + "/callgrind.txt";
-  const std::string command = "valgrind --tool=callgrind --callgrind-out-file=/dev/null " +
-                              program + " -quiet </dev/null >/dev/null 2>'" + report + "'";
-  const std::string in_folder = "cd '" + folder + "' && " + command;
-  if (std::system(in_folder.c_str()) == -1) return -1;
+  const std::string report = folder + "/../callgrind.txt";
+  if (Run({"valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", program, "-quiet"},
+          folder, report) < 0) {
+    return -1;
+  }
   const std::string text = ReadFile(report);
   fs::remove(report);
   const std::size_t at = text.find("Collected : ");
-  return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + 12);
+  return at == std::string::npos ? -1 : std::strtoll(text.c_str() + at + 12, nullptr, 10);
 }
 
 struct Kind {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Follows the README's recipe from CSV to a map on the sample track: gpsbabel
+# makes a GPX track and a KML line of all 360 points, starting where the
+# track starts.
+#
+#   map_recipe_test.sh PROGRAM SAMPLE_TRACK
+set -u
+program=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$2" "$work/ceTrackTail.trb"
+cd "$work" || exit 1
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+"$program" -quiet </dev/null || fail "the sample was not converted"
+gpsbabel -i csv -f KeloTrackTail.csv -x transform,trk=wpt,del -o gpx -F track.gpx || fail "no GPX"
+gpsbabel -i csv -f KeloTrackTail.csv -x transform,trk=wpt,del -o kml,points=0 -F track.kml || fail "no KML"
+
+[ "$(grep -c '<trkpt ' track.gpx)" = 360 ] || fail "GPX: not 360 track points"
+grep -m1 '<trkpt ' track.gpx | grep -qF 'lat="53.558080000" lon="10.004000000"' ||
+  fail "GPX: the first point is not the track's first"
+[ "$(grep -c '<LineString>' track.kml)" = 1 ] || fail "KML: not one line"
+coordinates=$(sed -n '/<coordinates>/,/<\/coordinates>/p' track.kml | grep -c '^[0-9.-]*,[0-9.-]*')
+[ "$coordinates" = 360 ] || fail "KML: $coordinates points in the line, not 360"
+grep -m1 -x '10.004000,53.558080' track.kml >/dev/null || fail "KML: the line does not start at the first point"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "map recipe: all checks passed"
