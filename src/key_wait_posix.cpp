@@ -72,7 +72,7 @@ void StopOnSignal(int signal_number) {
   sigemptyset(&this_signal);
   sigaddset(&this_signal, signal_number);
   sigprocmask(SIG_UNBLOCK, &this_signal, nullptr);
-  raise(signal_number);  // The program stops here until it is continued.
+  kill(getpid(), signal_number);  // The program stops here until it is continued.
   SetAction(signal_number, StopOnSignal, 0);
   // The mode may have been changed while the program was stopped.
   tcgetattr(g_terminal, &g_saved_mode);

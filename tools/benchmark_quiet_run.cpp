@@ -99,7 +99,6 @@ long long CountInstructions(const std::string& program, const std::string& folde
 }
 
 struct Kind {
-  const char* name;
   std::vector<std::string> command;
   std::string folder;
   std::vector<double> times;
@@ -137,14 +136,14 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
-    kinds.push_back({"trb2csv", {program, "-quiet"}, (base / "trb2csv").string(), {}});
-    kinds.push_back({"floor", {floor}, (base / "floor").string(), {}});
+    kinds.push_back({{program, "-quiet"}, (base / "trb2csv").string(), {}});
+    kinds.push_back({{floor}, (base / "floor").string(), {}});
   }
   fs::create_directories(bases[0] / "missing");
-  kinds.push_back({"start-up", {program, "-quiet"}, (bases[0] / "missing").string(), {}});
+  kinds.push_back({{program, "-quiet"}, (bases[0] / "missing").string(), {}});
 
   // The first runs write the CSV files that every timed run then replaces.
-  for (Kind& kind : kinds) TimedRun(kind.command, kind.folder);
+  for (const Kind& kind : kinds) TimedRun(kind.command, kind.folder);
   if (ReadFile(fs::path(kinds[0].folder) / kBenchmarkOutput) !=
       ReadFile(fs::path(kinds[1].folder) / kBenchmarkOutput)) {
     std::fprintf(stderr, "benchmark_quiet_run: trb2csv and the floor write different CSV files\n");
