@@ -54,12 +54,15 @@ echo "status=$?" > "$work/$name.status"
 stty -g > "$work/$name.after"
 SCRIPT
 
+# The end of a run is marked by a line END-name, which the command line that
+# asks for it does not show.
+#
 # Starts a run in folder and waits until the program is in the wait: the
 # prompt is shown and the terminal has left the mode it had before. Then
 # reads for half a second whatever the program may have left unread.
 start_run() {
   local name=$1 folder=$2 ignored=${3:-}
-  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder; bash ../run.sh $work $name '$ignored' $program; read -r -t 0.5 left; echo \"LEFT<\$left>\"; echo END-$name" Enter
+  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder; bash ../run.sh $work $name '$ignored' $program; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
   wait_until shows "Press any key" || fail "$name: no prompt"
   wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
   pid=$(cat "$work/$name.pid")
@@ -152,7 +155,7 @@ tmux -L "$socket" send-keys -t test "clear; cd $work/short; $program & echo \$! 
 wait_until test -s background.pid || fail "background: not started"
 pid=$(cat background.pid)
 wait_until stopped "$pid" || fail "background: the program did not stop at the wait"
-tmux -L "$socket" send-keys -t test "fg; echo status=\$?; stty -g > ../background.after; echo END-background" Enter
+tmux -L "$socket" send-keys -t test "fg; echo status=\$?; stty -g > ../background.after; printf 'END-%s\\n' background" Enter
 wait_until mode_is_not letter.before || fail "background: the wait did not take its mode"
 tmux -L "$socket" send-keys -t test "g"
 wait_until shows "END-background" || fail "background: the run did not end"
