@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "file_access.h"
 
@@ -40,6 +42,21 @@ std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
   return written;
 }
 
+// The whole pages of a buffer that a read is to fill are made ready in one
+// step, where the system can: a read into fresh pages takes a fault for each
+// of them, which costs a virtual machine more than the whole conversion.
+void PrepareForRead(void* bytes, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) / page * page;
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)bytes;
+  (void)size;
+#endif
+}
+
 bool Cut(int file, off_t size) {
   while (ftruncate(file, size) != 0) {
     if (errno != EINTR) return false;
@@ -52,6 +69,7 @@ bool Cut(int file, off_t size) {
 int OpenInputFile(const char* name) { return Open(name, O_RDONLY); }
 
 long ReadBytes(int file, void* bytes, std::size_t size) {
+  PrepareForRead(bytes, size);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got = read(file, static_cast<char*>(bytes) + done, size - done);
