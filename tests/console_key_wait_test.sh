@@ -53,7 +53,7 @@ mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 mkdir "$work/setup" && (cd "$work/setup" && timeout 180 "$wine" "$program" -quiet </dev/null >/dev/null)
 
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" \
-  "env PS1='$ ' bash --norc --noprofile"
+  "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 
 start_run short
 tmux -L "$socket" send-keys -t test "x"

@@ -84,7 +84,7 @@ mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 # Reaches the load limit: a pause at the limit notice, then one at the end.
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 cd "$work" || exit 1
-tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' bash --norc --noprofile"
+tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 wait_until shows '$' || fail "no shell"
 tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
 
