@@ -42,7 +42,7 @@ wait_for() {
 # A key typed before the wait begins is kept for it, as any console event.
 start_run() {
   local folder=$1
-  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder && $wine $program; echo status=\$?" Enter
+  tmux -L "$socket" send-keys -t test "clear; cd '$work/$folder' && '$wine' '$program'; echo status=\$?" Enter
   wait_for "Press any key" 20 || fail "$folder: no prompt"
 }
 

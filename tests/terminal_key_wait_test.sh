@@ -62,7 +62,7 @@ SCRIPT
 # reads for half a second whatever the program may have left unread.
 start_run() {
   local name=$1 folder=$2 ignored=${3:-}
-  tmux -L "$socket" send-keys -t test "clear; cd $work/$folder; bash ../run.sh $work $name '$ignored' $program; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
+  tmux -L "$socket" send-keys -t test "clear; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
   wait_until shows "Press any key" || fail "$name: no prompt"
   wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
   pid=$(cat "$work/$name.pid")
@@ -151,7 +151,7 @@ status_is stop 0
 
 # Started in the background, the program stops when it reaches the wait;
 # brought to the foreground, it waits for a key as any run does.
-tmux -L "$socket" send-keys -t test "clear; cd $work/short; $program & echo \$! > ../background.pid" Enter
+tmux -L "$socket" send-keys -t test "clear; cd '$work/short'; '$program' & echo \$! > ../background.pid" Enter
 wait_until test -s background.pid || fail "background: not started"
 pid=$(cat background.pid)
 wait_until stopped "$pid" || fail "background: the program did not stop at the wait"
