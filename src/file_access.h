@@ -15,15 +15,16 @@ int OpenInputFile(const char* name);
 // bytes read, or -1 if a read fails. A FIFO without a writer reads as empty.
 long ReadBytes(int file, void* bytes, std::size_t size);
 
-// Opens a file for writing, creating it if it is missing but not cutting it,
-// held unshared where the platform can. A FIFO without a reader is refused at
-// once. Returns -1 on failure.
+// Opens a file for writing, creating it if it is missing, held unshared where
+// the platform can. A FIFO without a reader is refused at once. Returns -1 on
+// failure.
 int OpenOutputFile(const char* name);
 
-// Writes bytes from the start of the file and cuts a regular file to their
-// end, so that nothing of its earlier content remains. Signals that end the
-// program wait until this is done. When a write fails, a regular file is cut
-// to the bytes written so far, and false is returned.
+// Writes bytes from the start of the file, so that nothing of its earlier
+// content remains: POSIX cuts a regular file to their end afterwards, and
+// signals that would end the program wait until then; Windows cuts it when
+// it is opened. When a write fails, a regular file holds the bytes written so
+// far, and false is returned.
 bool OverwriteFile(int file, const char* bytes, std::size_t size);
 
 // False if the system reports a failure, which for a written file may mean

@@ -12,14 +12,15 @@
 
 namespace {
 
-// Files are opened without blocking, so that the open of a FIFO never waits
-// for its other end. A read or write that would block then waits here.
-bool WaitForFifo(int file, short events) {
+// After a read or write that failed: true if it is to be tried again. Files
+// are opened without blocking, so that the open of a FIFO never waits for its
+// other end; a read or write that would block waits here instead.
+bool TryAgain(int file, short events) {
+  if (errno == EINTR) return true;
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
   pollfd ready = {file, events, 0};
   return poll(&ready, 1, -1) >= 0 || errno == EINTR;
 }
-
-bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 int Open(const char* name, int flags) {
   int file;
@@ -35,7 +36,7 @@ std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
     const ssize_t put = write(file, bytes + written, size - written);
     if (put > 0) {
       written += static_cast<std::size_t>(put);
-    } else if (!(put < 0 && (errno == EINTR || (WouldBlock() && WaitForFifo(file, POLLOUT))))) {
+    } else if (put == 0 || !TryAgain(file, POLLOUT)) {
       break;
     }
   }
@@ -77,7 +78,7 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
       done += static_cast<std::size_t>(got);
     } else if (got == 0) {
       break;
-    } else if (errno != EINTR && !(WouldBlock() && WaitForFifo(file, POLLIN))) {
+    } else if (!TryAgain(file, POLLIN)) {
       return -1;
     }
   }
