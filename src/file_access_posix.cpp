@@ -48,10 +48,10 @@ std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
 // of them, which costs a virtual machine more than the whole conversion.
 void PrepareForRead(void* bytes, std::size_t size) {
 #ifdef MADV_POPULATE_WRITE
-  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) / page * page;
-  const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) / page * page;
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t to_page = (page - reinterpret_cast<std::uintptr_t>(bytes) % page) % page;
+  if (size < to_page + page) return;
+  madvise(static_cast<char*>(bytes) + to_page, (size - to_page) / page * page, MADV_POPULATE_WRITE);
 #else
   (void)bytes;
   (void)size;
