@@ -15,8 +15,8 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
   if (!program) throw std::runtime_error("TRB2CSV_PROGRAM is not set");
   std::vector<std::string> command = prefix;
   // The launcher's words are separated by blanks.
-  std::istringstream launcher(std::getenv("TRB2CSV_LAUNCHER") ? std::getenv("TRB2CSV_LAUNCHER")
-                                                              : "");
+  const char* launcher_words = std::getenv("TRB2CSV_LAUNCHER");
+  std::istringstream launcher(launcher_words ? launcher_words : "");
   for (std::string word; launcher >> word;) command.push_back(word);
   command.push_back(std::filesystem::absolute(program).string());
   command.insert(command.end(), arguments.begin(), arguments.end());
