@@ -38,6 +38,8 @@ wait_until() {
 }
 
 shows() { screen | grep -qF -- "$1"; }
+# True if the screen shows the text after the line BEGIN-name of this run.
+shows_since() { screen | sed -n "/^BEGIN-$1\$/,\$p" | grep -qF -- "$2"; }
 mode_is() { [ "$(stty -g -F "$tty")" = "$(cat "$work/$1")" ]; }
 mode_is_not() { ! mode_is "$1"; }
 stopped() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = T ]; }
@@ -54,18 +56,21 @@ echo "status=$?" > "$work/$name.status"
 stty -g > "$work/$name.after"
 SCRIPT
 
-# The end of a run is marked by a line END-name, which the command line that
-# asks for it does not show.
+# The start and the end of a run are marked by lines BEGIN-name and END-name,
+# which the command line that asks for them does not show: what an earlier
+# run left on the screen never passes for this run's.
 #
-# Starts a run in folder and waits until the program is in the wait: the
-# prompt is shown and the terminal has left the mode it had before. Then
-# reads for half a second whatever the program may have left unread.
+# Starts a run in folder and waits until the program is in the wait: it has
+# written its PID, the terminal has left the mode it had before, and the
+# prompt is shown after this run's marker. Then reads for half a second
+# whatever the program may have left unread.
 start_run() {
   local name=$1 folder=$2 ignored=${3:-}
-  tmux -L "$socket" send-keys -t test "clear; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
-  wait_until shows "Press any key" || fail "$name: no prompt"
-  wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
+  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
+  wait_until test -s "$work/$name.pid" || fail "$name: not started"
   pid=$(cat "$work/$name.pid")
+  wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
+  wait_until shows_since "$name" "Press any key" || fail "$name: no prompt"
 }
 
 finish_run() {
