@@ -1,14 +1,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "file_access.h"
+#include "track_tail_format.h"
 
 namespace {
 
@@ -58,6 +61,13 @@ void PrepareForRead(void* bytes, std::size_t size) {
 #endif
 }
 
+// A file opened as descriptor 1 is not standard output's: that was closed.
+bool IsStandardOutput(int file, const struct stat& status) {
+  struct stat output;
+  return file != STDOUT_FILENO && fstat(STDOUT_FILENO, &output) == 0 &&
+         output.st_dev == status.st_dev && output.st_ino == status.st_ino;
+}
+
 bool Cut(int file, off_t size) {
   while (ftruncate(file, size) != 0) {
     if (errno != EINTR) return false;
@@ -86,30 +96,47 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
 }
 
 // Not cut here: cutting an existing file costs the file system more than
-// overwriting it in place and cutting it to length afterwards.
-int OpenOutputFile(const char* name) { return Open(name, O_WRONLY | O_CREAT); }
+// overwriting it in place and cutting it to length afterwards. Two runs that
+// wrote one file in place at once would mix their lines, so a regular file is
+// locked; a device or FIFO is not, as many runs may write to /dev/null. A
+// file system without locks still gets its file.
+int OpenOutputFile(const char* name) {
+  const int file = Open(name, O_WRONLY | O_CREAT);
+  if (file < 0) return -1;
+  struct stat status;
+  if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && flock(file, LOCK_EX | LOCK_NB) != 0 &&
+      errno == EWOULDBLOCK) {
+    close(file);
+    return -1;
+  }
+  return file;
+}
 
 bool OverwriteFile(int file, const char* bytes, std::size_t size) {
   struct stat status;
   if (fstat(file, &status) != 0) return false;
+  if (IsStandardOutput(file, status)) return WriteAll(STDOUT_FILENO, bytes, size) == size;
   if (!S_ISREG(status.st_mode)) return WriteAll(file, bytes, size) == size;
 
-  // Until the file is cut, new lines stand before old ones: no signal may end
-  // the program in between. The write of a regular file does not block.
+  // Until the file is cut, new lines stand before old ones: no signal that
+  // can be held off may end the program in between. The write of a regular
+  // file does not block. The cut does not rely on the size fstat gave: a file
+  // system may report a size it has cached.
   sigset_t all_signals;
   sigset_t previous_mask;
   sigfillset(&all_signals);
   sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
   const std::size_t written = WriteAll(file, bytes, size);
-  bool whole = written == size;
-  if (status.st_size > static_cast<off_t>(written)) {
-    whole = Cut(file, static_cast<off_t>(written)) && whole;
-  }
+  const bool whole = Cut(file, static_cast<off_t>(written)) && written == size;
   sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
   return whole;
 }
 
 bool CloseFile(int file) { return close(file) == 0; }
+
+bool IsTrackTailFileName(const char* name) {
+  return EndsInTrackTailExtension(name, std::strlen(name));
+}
 
 bool IsSameFile(const char* first_name, const char* second_name) {
   struct stat first;

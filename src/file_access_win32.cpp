@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "file_access.h"
+#include "track_tail_format.h"
 
 int OpenInputFile(const char* name) {
   // Refused while the recording application holds the file open for writing.
@@ -45,6 +48,13 @@ bool OverwriteFile(int file, const char* bytes, std::size_t size) {
 }
 
 bool CloseFile(int file) { return _close(file) == 0; }
+
+bool IsTrackTailFileName(const char* name) {
+  // Windows opens "track.trb. " as "track.trb".
+  std::size_t length = std::strlen(name);
+  while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) --length;
+  return EndsInTrackTailExtension(name, length);
+}
 
 namespace {
 

@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 #include "key_wait.h"
 
@@ -217,7 +218,13 @@ bool IsEchoed(const Key& key) {
 
 }  // namespace
 
-void WaitForKey() {
+// Nothing can be done if a write to the terminal fails.
+void WriteToTerminal(const void* bytes, std::size_t size) {
+  const ssize_t written = write(g_terminal, bytes, size);
+  (void)written;
+}
+
+void WaitForKey(const char* prompt) {
   g_terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (g_terminal < 0) return;
   if (tcgetattr(g_terminal, &g_saved_mode) != 0) {
@@ -225,6 +232,8 @@ void WaitForKey() {
     g_terminal = -1;
     return;
   }
+  // Standard output is the terminal if it is this session's controlling one.
+  if (tcgetsid(STDOUT_FILENO) != getsid(0)) WriteToTerminal(prompt, std::strlen(prompt));
 
   PreviousActions previous;
   InstallHandlers(&previous);
@@ -232,9 +241,10 @@ void WaitForKey() {
   Key key = ReadKey();
   RestoreModeAndHandlers(previous);
 
-  if (IsEchoed(key)) {
-    ssize_t written = write(g_terminal, key.bytes, key.length);
-    (void)written;  // Nothing can be done if the echo fails.
+  // The line ends after the key, so that the shell's prompt starts a new one.
+  if (key.length > 0) {
+    if (IsEchoed(key)) WriteToTerminal(key.bytes, key.length);
+    WriteToTerminal("\r\n", 2);
   }
   close(g_terminal);
   g_terminal = -1;

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "key_codes.h"
 #include "key_wait.h"
 
@@ -20,6 +22,15 @@ unsigned char g_held_back_key = 0;
 HANDLE OpenConsole(const char* name) {
   return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                      nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Nothing can be done if the console cannot be written.
+void WriteToConsole(const void* bytes, DWORD size) {
+  HANDLE output = OpenConsole("CONOUT$");
+  if (output == INVALID_HANDLE_VALUE) return;
+  DWORD written;
+  WriteConsoleA(output, bytes, size, &written, nullptr);
+  CloseHandle(output);
 }
 
 // Reads events until a key ends the wait; false if reading fails.
@@ -54,7 +65,7 @@ bool ReadKey(HANDLE input, unsigned char* key, bool* has_second_byte) {
 
 }  // namespace
 
-void WaitForKey() {
+void WaitForKey(const char* prompt) {
   if (g_has_held_back_key) {
     g_has_held_back_key = false;
     return;
@@ -62,6 +73,12 @@ void WaitForKey() {
 
   HANDLE input = OpenConsole("CONIN$");
   if (input == INVALID_HANDLE_VALUE) return;
+  // Standard output is a console if it has a console mode, and a process has
+  // only one console.
+  DWORD output_mode;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &output_mode)) {
+    WriteToConsole(prompt, static_cast<DWORD>(std::strlen(prompt)));
+  }
   DWORD saved_mode = 0;
   GetConsoleMode(input, &saved_mode);
   SetConsoleMode(input, 0);
@@ -76,9 +93,5 @@ void WaitForKey() {
     g_held_back_key = key[1];
     g_has_held_back_key = true;
   }
-  HANDLE output = OpenConsole("CONOUT$");
-  if (output == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteConsoleA(output, key, 1, &written, nullptr);
-  CloseHandle(output);
+  WriteToConsole(key, 1);
 }

@@ -1,8 +1,10 @@
 #include "run_flow.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "converter_state.h"
 #include "csv_exporter.h"
@@ -24,9 +26,31 @@ bool IsQuietOption(const char* argument) {
   return true;
 }
 
+// "/?" is the Windows way of asking; the others are the usual ones.
+bool IsHelpOption(const char* argument) {
+  const char* const kOptions[] = {"-h", "-?", "--help", "/?"};
+  return std::any_of(std::begin(kOptions), std::end(kOptions),
+                     [argument](const char* option) { return std::strcmp(argument, option) == 0; });
+}
+
+void PrintUsage() {
+  std::printf(
+      "Usage: trb2csv [-quiet | NAME]\n"
+      "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
+      "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME.\n"
+      "A .trb file is never overwritten.\n"
+      "\n"
+      "  -quiet   no banner, no summary and no closing key wait\n"
+      "\n"
+      "Exit status: 0 when the CSV file holds the whole track or the input held no\n"
+      "track point; 1 after any message.\n"
+      "More in README.md and in the manual page, trb2csv(1).\n");
+}
+
 void PromptAndWait() {
-  std::printf("\nPress any key");
-  WaitForKey();
+  const char kPrompt[] = "\nPress any key";
+  std::printf("%s", kPrompt);
+  WaitForKey(kPrompt);
 }
 
 void NoticeLoadLimit(std::int32_t loaded_byte_count) {
@@ -40,6 +64,8 @@ bool ExportTrack(const char* input_name, const char* output_name, std::int32_t h
   ExportResult result = {ExportOutcome::kCannotOpen, 0};
   if (IsSameFile(input_name, output_name)) {
     std::printf("%s is the input file and is not overwritten!\n", output_name);
+  } else if (IsTrackTailFileName(output_name)) {
+    std::printf("%s is a track-tail file and is not overwritten!\n", output_name);
   } else {
     result = ExportCsv(output_name, header_point_count);
     if (result.outcome == ExportOutcome::kCannotOpen) {
@@ -69,6 +95,16 @@ int RunConverter(int argc, const char* const* argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
+
+  // Asking for help or the version reads and writes nothing and does not wait.
+  if (argc == 2 && IsHelpOption(argv[1])) {
+    PrintUsage();
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("trb2csv %s\n", TRB2CSV_VERSION);
+    return 0;
+  }
 
   g_quiet_mode = false;
   char output_name[kNameFieldSize] = "";

@@ -30,20 +30,24 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Waits up to the given seconds for the screen to match the pattern.
+# Waits up to the given seconds for the screen, from the line BEGIN-name of
+# the current run on, to match the pattern.
 wait_for() {
   for _ in $(seq $(($2 * 10))); do
-    screen | grep -qE -- "$1" && return 0
+    screen | sed -n "/^BEGIN-$name\$/,\$p" | grep -qE -- "$1" && return 0
     sleep 0.1
   done
   return 1
 }
 
 # A key typed before the wait begins is kept for it, as any console event.
+# The line BEGIN-name, which the typed command line does not show, marks the
+# start of the run, so that nothing an earlier run left passes for its text.
 start_run() {
-  local folder=$1
-  tmux -L "$socket" send-keys -t test "clear; cd '$work/$folder' && '$wine' '$program'; echo status=\$?" Enter
-  wait_for "Press any key" 20 || fail "$folder: no prompt"
+  name=$1
+  local folder=$2 redirection=${3:-}
+  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder' && '$wine' '$program' $redirection; echo status=\$?" Enter
+  wait_for "Press any key" 20 || fail "$name: no prompt"
 }
 
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
@@ -55,11 +59,11 @@ mkdir "$work/setup" && (cd "$work/setup" && timeout 180 "$wine" "$program" -quie
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" \
   "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 
-start_run short
+start_run letter short
 tmux -L "$socket" send-keys -t test "x"
 wait_for "Press any keyxstatus=0" 20 || fail "letter: not echoed, or wrong exit status"
 
-start_run large
+start_run arrow large
 tmux -L "$socket" send-keys -t test Up
 wait_for "status=" 20 || fail "arrow: the closing wait did not end by itself"
 screen | grep -qE "^Press any key.{0,3}ceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints$" ||
@@ -68,11 +72,19 @@ screen | grep -qE "^Press any key.{0,3}status=1$" || fail "arrow: wrong end of r
 
 # Ctrl+C before the wait has switched off control-key processing would end
 # the program, and nothing outside it shows when the switch happens.
-start_run short
+start_run ctrl_c short
 sleep 0.5
 tmux -L "$socket" send-keys -t test C-c
 wait_for "status=" 20 || fail "ctrl_c: the wait did not end"
 screen | grep -qE "^Press any key.?status=0$" || fail "ctrl_c: not read as a key"
+
+# Standard output into a file: it gets the text it always gets, and the
+# console shows the prompt all the same.
+start_run redirected short ">out.txt"
+tmux -L "$socket" send-keys -t test "r"
+wait_for "^Press any keyrstatus=0$" 20 || fail "redirected: the prompt was not shown on the console"
+[ "$(od -An -c "$work/short/out.txt" | tr -d ' \n')" = 'KeloCEtrbtocsvConverter(Lat-Lon)/v1.018.05.09\r\n\r\nPressanykey' ] ||
+  fail "redirected: standard output got $(cat "$work/short/out.txt")"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

@@ -3,11 +3,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -99,6 +102,8 @@ TEST_F(TrackTail, NoPhantomRecordsWhateverTheCount) {
       {1, "z", 0, ""},
       {1, std::string(47, '\0'), 0, ""},
       {INT32_MAX, std::string(48, '\0'), 1, "0.000000 , 0.000000 , \"1\"\r\n"},
+      // Bytes that a read in text mode would take for line ends and the end.
+      {5, TrackBody(kFivePoints).replace(16, 4, "\x1A\r\n\r"), 5, kFivePointLines},
   };
   std::string ten_lines;
   for (int i = 1; i <= 10; ++i)
@@ -208,12 +213,22 @@ TEST_F(TrackTail, UnreadableInputIsReportedAsNotOpened) {
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 }
 
-TEST_F(TrackTail, FifoWithoutWriterReadsAsEmptyInsteadOfBlocking) {
+TEST_F(TrackTail, FifoInputNeitherBlocksWithoutWriterNorFailsWithASlowOne) {
   ASSERT_EQ(mkfifo(dir_.File("ceTrackTail.trb").c_str(), 0644), 0);
   RunResult result = Run();
   EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+
+  if (TestingWindowsProgram()) return;  // no FIFOs on Windows
+  // A writer that holds the FIFO open and writes only a while later.
+  ASSERT_TRUE(WriteFileBytes(dir_.File("track"), TrackTailFile(5, TrackBody(kFivePoints))));
+  RunResult slow_writer = Run(
+      {},
+      {"sh", "-c", "exec 3<>ceTrackTail.trb; (sleep 0.3; cat track >&3) & exec \"$@\" 3>&-", "sh"});
+  EXPECT_EQ(slow_writer.console, kBanner + Summary(kDefaultOutput, 5) + kPrompt);
+  EXPECT_EQ(slow_writer.exit_status, 0);
+  EXPECT_EQ(Csv(), kFivePointLines);
 }
 
 TEST_F(TrackTail, FifoOutputIsRefusedWithoutReaderAndWrittenWholeWithOne) {
@@ -261,6 +276,27 @@ TEST_F(TrackTail, PipeWithoutReaderFailsWritesButEndsNoRun) {
   EXPECT_EQ(notice_lost.exit_status, 1);
   const std::string csv = Csv();
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1365);
+
+  // A small pipe whose reader takes the first bytes and goes: the CSV is
+  // written only in part.
+  WriteInput(INT32_MAX, TrackBody(std::vector<TrackPoint>(1365, {1.0, 2.0})));
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  ASSERT_GE(fcntl(pipe_ends[1], F_SETPIPE_SZ, 4096), 0);
+  const pid_t reader = fork();
+  if (reader == 0) {
+    close(pipe_ends[1]);
+    char first_bytes[100];
+    _exit(read(pipe_ends[0], first_bytes, sizeof first_bytes) > 0 ? 0 : 1);
+  }
+  close(pipe_ends[0]);
+  const std::string output = "/dev/fd/" + std::to_string(pipe_ends[1]);
+  RunResult written_in_part = Run({output});
+  close(pipe_ends[1]);
+  waitpid(reader, nullptr, 0);
+  EXPECT_EQ(written_in_part.console,
+            kBanner + output + " could not be written!\n" + std::string(kPrompt));
+  EXPECT_EQ(written_in_part.exit_status, 1);
 }
 
 TEST_F(TrackTail, OutputThatCannotBeOpenedStillGetsASummary) {
@@ -294,6 +330,82 @@ TEST_F(TrackTail, InputIsNeverOverwritten) {
                       Summary(name, 0) + kPrompt));
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), input);
+  }
+}
+
+TEST_F(TrackTail, TrackTailFilesAreNeverOverwritten) {
+  WriteInput(5, TrackBody(kFivePoints));
+  const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
+  ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteFileBytes(dir_.File("mytrack.trb"), other));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("From Device/ceTrackTail.trb"), other));
+  std::vector<std::string> names = {"mytrack.trb", "MyTrack.TRB", "From Device/ceTrackTail.trb",
+                                    dir_.File("From Device/ceTrackTail.trb"), "new.tRb"};
+  // Windows drops trailing dots and blanks: these name mytrack.trb there.
+  if (TestingWindowsProgram()) {
+    names.insert(names.end(), {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb"});
+  }
+  for (const std::string& name : names) {
+    RunResult result = Run({name});
+    EXPECT_EQ(result.console,
+              Console(kBanner + name + " is a track-tail file and is not overwritten!\n" +
+                      Summary(name, 0) + kPrompt));
+    EXPECT_EQ(result.exit_status, 1);
+  }
+  EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.trb")), other);
+  EXPECT_EQ(ReadFileBytes(dir_.File("From Device/ceTrackTail.trb")), other);
+  EXPECT_FALSE(FileExists(dir_.File("new.tRb")));
+  EXPECT_FALSE(FileExists(dir_.File("MyTrack.TRB")));
+}
+
+TEST_F(TrackTail, OutputThatIsStandardOutputFollowsTheConsoleText) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "no /dev/stdout on Windows";
+  WriteInput(5, TrackBody(kFivePoints));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("log.txt"), std::string(5000, 'x')));
+  RunResult result = Run({"/dev/stdout"}, {"sh", "-c", "exec \"$@\" >log.txt", "sh"});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_.File("log.txt")),
+            kBanner + std::string(kFivePointLines) + Summary("/dev/stdout", 5) + kPrompt);
+}
+
+// Another run holds the output (a lock on POSIX, the open file on Windows):
+// this one is kept out and changes nothing. Two runs started together leave
+// the whole CSV of one of them, never a mix.
+TEST_F(TrackTail, OneWriterAtATime) {
+  const std::string shared = dir_.File("shared.csv");
+  if (!TestingWindowsProgram()) {
+    WriteInput(5, TrackBody(kFivePoints));
+    ASSERT_TRUE(WriteFileBytes(shared, "held\r\n"));
+    const int held = open(shared.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    RunResult kept_out = Run({shared});
+    close(held);
+    EXPECT_EQ(kept_out.console,
+              kBanner + shared + " could not opend!\n" + Summary(shared, 0) + std::string(kPrompt));
+    EXPECT_EQ(kept_out.exit_status, 1);
+    EXPECT_EQ(ReadFileBytes(shared), "held\r\n");
+  }
+
+  std::string whole[2];
+  const std::vector<TrackPoint> points[2] = {std::vector<TrackPoint>(1365, {1.5, 2.5}),
+                                             std::vector<TrackPoint>(1000, {-3.25, 4.75})};
+  for (int i = 0; i < 2; ++i) {
+    const std::string folder = dir_.File(i == 0 ? "a" : "b");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(WriteFileBytes(folder + "/ceTrackTail.trb",
+                               TrackTailFile(INT32_MAX, TrackBody(points[i]))));
+    RunTrb2csv(folder, {shared});
+    whole[i] = ReadFileBytes(shared);
+  }
+  const std::vector<std::string> both_at_once = {
+      "sh", "-c", "(cd a && exec \"$@\") & (cd b && exec \"$@\"); wait", "sh"};
+  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
+  const int pairs = launcher && *launcher ? 10 : 300;
+  for (int pair = 0; pair < pairs; ++pair) {
+    RunResult result = Run({shared}, both_at_once);
+    const std::string csv = ReadFileBytes(shared);
+    ASSERT_TRUE(csv == whole[0] || csv == whole[1]) << "pair " << pair << ": a mix";
+    ASSERT_EQ(result.console.find("written"), std::string::npos) << result.console;
   }
 }
 
@@ -397,8 +509,22 @@ TEST_F(CommandLine, QuietInAnyLetterCasePrintsNothingAndDoesNotWait) {
   }
 }
 
+TEST_F(CommandLine, HelpAndVersionReadAndWriteNothing) {
+  for (std::string option : {"-h", "-?", "--help", "/?", "--version"}) {
+    RunResult result = Run({option});
+    const std::string expected_start =
+        option == "--version" ? Console("trb2csv " TRB2CSV_VERSION "\n") : "Usage: trb2csv";
+    EXPECT_EQ(result.console.substr(0, expected_start.size()), expected_start) << option;
+    EXPECT_EQ(result.console.find("Press any key"), std::string::npos) << option;
+    EXPECT_EQ(result.exit_status, 0) << option;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1)
+      << "only the track file";
+}
+
 TEST_F(CommandLine, SingleArgumentNamesTheOutput) {
-  for (std::string name : {"out.csv", "-quietly", "-quie", "with blank.csv", "-"}) {
+  for (std::string name :
+       {"out.csv", "-quietly", "-quie", "with blank.csv", "-", "-q", "--quiet"}) {
     RunResult result = Run({name});
     EXPECT_EQ(result.console, Console(kBanner + Summary(name, 1) + kPrompt)) << name;
     EXPECT_EQ(Csv(name), kLine) << name;

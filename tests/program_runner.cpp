@@ -1,9 +1,15 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -42,13 +48,41 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
   }
   close(console[1]);
   RunResult result = {-1, ""};
-  char chunk[4096];
-  ssize_t got;
-  while ((got = read(console[0], chunk, sizeof chunk)) > 0) result.console.append(chunk, got);
-  close(console[0]);
-  int status;
-  if (waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.exit_status = WEXITSTATUS(status);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeLimitSeconds);
+  const auto milliseconds_left = [&deadline] {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<long long>(left.count(), 0));
+  };
+  // The console text until the program and all it started let go of it,
+  // then the exit; the child leads a process group of its own (setsid).
+  bool hung = false;
+  pollfd console_ready = {console[0], POLLIN, 0};
+  for (char chunk[4096];;) {
+    const int polled = poll(&console_ready, 1, milliseconds_left());
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) {
+      hung = true;
+      break;
+    }
+    const ssize_t got = read(console[0], chunk, sizeof chunk);
+    if (got <= 0) break;
+    result.console.append(chunk, static_cast<std::size_t>(got));
   }
+  int status = 0;
+  while (!hung && waitpid(child, &status, WNOHANG) == 0) {
+    hung = milliseconds_left() == 0;
+    if (!hung) poll(nullptr, 0, 10);
+  }
+  if (hung) {
+    kill(-child, SIGKILL);
+    ADD_FAILURE() << "hung: " << command.back() << " did not end within " << kRunTimeLimitSeconds
+                  << " s";
+    waitpid(child, &status, 0);
+    status = -1;
+  }
+  close(console[0]);
+  if (status >= 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   return result;
 }

@@ -16,7 +16,10 @@ struct RunResult {
 // waits end at once. The program is named by TRB2CSV_PROGRAM and started
 // through the blank-separated words of TRB2CSV_LAUNCHER when that is set
 // (Wine for a Windows program, qemu-user for another processor), itself
-// behind the words of prefix, if any (a loss of privileges, say).
+// behind the words of prefix, if any (a loss of privileges, say). A run that
+// has not ended within kRunTimeLimitSeconds is killed, with everything it
+// started, and the test fails as "hung".
+constexpr int kRunTimeLimitSeconds = 20;
 RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& prefix = {});
 

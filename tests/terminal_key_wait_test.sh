@@ -40,6 +40,8 @@ wait_until() {
 shows() { screen | grep -qF -- "$1"; }
 # True if the screen shows the text after the line BEGIN-name of this run.
 shows_since() { screen | sed -n "/^BEGIN-$1\$/,\$p" | grep -qF -- "$2"; }
+# True if the screen shows a line that is the first text, and the second on the next line.
+shows_lines() { screen | grep -A1 -xF -- "$1" | tail -n 1 | grep -qxF -- "$2"; }
 mode_is() { [ "$(stty -g -F "$tty")" = "$(cat "$work/$1")" ]; }
 mode_is_not() { ! mode_is "$1"; }
 stopped() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = T ]; }
@@ -47,12 +49,20 @@ stopped() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = T ]; }
 # The run as a non-interactive shell makes it (an interactive one would mend
 # the terminal mode itself after a job killed by a signal): it records the
 # mode before and after, the exit status, and the program's PID, with the
-# signals given as $3 ignored.
+# signals given as $3 ignored; with $5 set, standard output goes through a
+# pipe into the file name.out.
 cat > "$work/run.sh" <<'SCRIPT'
-work=$1 name=$2 ignored=$3 program=$4
+work=$1 name=$2 ignored=$3 program=$4 piped=$5
 stty -g > "$work/$name.before"
-bash -c 'echo $$ > "$1"; [ -z "$2" ] || trap "" $2; exec "$3"' - "$work/$name.pid" "$ignored" "$program"
-echo "status=$?" > "$work/$name.status"
+run() { bash -c 'echo $$ > "$1"; [ -z "$2" ] || trap "" $2; exec "$3"' - "$work/$name.pid" "$ignored" "$program"; }
+if [ -n "$piped" ]; then
+  run | cat > "$work/$name.out"
+  status=${PIPESTATUS[0]}
+else
+  run
+  status=$?
+fi
+echo "status=$status" > "$work/$name.status"
 stty -g > "$work/$name.after"
 SCRIPT
 
@@ -65,8 +75,8 @@ SCRIPT
 # prompt is shown after this run's marker. Then reads for half a second
 # whatever the program may have left unread.
 start_run() {
-  local name=$1 folder=$2 ignored=${3:-}
-  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
+  local name=$1 folder=$2 ignored=${3:-} piped=${4:-}
+  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program' '$piped'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
   wait_until test -s "$work/$name.pid" || fail "$name: not started"
   pid=$(cat "$work/$name.pid")
   wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
@@ -92,38 +102,52 @@ cd "$work" || exit 1
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 wait_until shows '$' || fail "no shell"
 tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
+# Everything the pane receives, byte for byte, for what the screen cannot show.
+tmux -L "$socket" pipe-pane -t test "cat > '$work/received'"
 
 start_run letter short
 tmux -L "$socket" send-keys -t test "x"
 finish_run letter
-shows "Press any keyxLEFT<>" || fail "letter: not echoed after the prompt"
+shows_lines "Press any keyx" "LEFT<>" || fail "letter: not echoed after the prompt, or no line end"
 status_is letter 0
 
 start_run arrow short
 tmux -L "$socket" send-keys -t test Up
 finish_run arrow
-shows "Press any keyLEFT<>" || fail "arrow: something was echoed or left behind"
+shows_lines "Press any key" "LEFT<>" || fail "arrow: something was echoed or left behind"
 
 start_run enter short
 tmux -L "$socket" send-keys -t test Enter
 finish_run enter
-# The echoed carriage return sends the shell's next text over the prompt.
-shows "LEFT<>any key" || fail "enter: not echoed as a carriage return"
+shows_lines "Press any key" "LEFT<>" || fail "enter: something was left behind"
+LC_ALL=C grep -q $'Press any key\r\r$' "$work/received" || fail "enter: not echoed as a carriage return"
 
 start_run utf8 short
 tmux -L "$socket" send-keys -t test "ä"
 finish_run utf8
-shows "Press any keyäLEFT<>" || fail "utf8: the character was not echoed whole"
+shows_lines "Press any keyä" "LEFT<>" || fail "utf8: the character was not echoed whole"
 
 start_run ctrl_c short
 tmux -L "$socket" send-keys -t test C-c
 finish_run ctrl_c
 status_is ctrl_c 0
 
-start_run function_key short
-tmux -L "$socket" send-keys -t test F5
-finish_run function_key
-shows "Press any keyLEFT<>" || fail "function_key: something was echoed or left behind"
+# F5 sends a control sequence (Esc [ 1 5 ~), F1 an SS3 one (Esc O P).
+for key in F5 F1; do
+  start_run "key_$key" short
+  tmux -L "$socket" send-keys -t test "$key"
+  finish_run "key_$key"
+  shows_lines "Press any key" "LEFT<>" || fail "$key: something was echoed or left behind"
+done
+
+# Standard output into a pipe: it gets the text it always gets, and the
+# terminal shows the prompt all the same.
+start_run piped short "" piped
+tmux -L "$socket" send-keys -t test "p"
+finish_run piped
+shows_lines "Press any keyp" "LEFT<>" || fail "piped: the prompt was not shown on the terminal"
+[ "$(cat "$work/piped.out")" = "$(printf 'KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n\nPress any key')" ] ||
+  fail "piped: standard output got $(cat "$work/piped.out")"
 
 # Signals that end the program: the mode is restored, the status tells the signal.
 for signal in TERM QUIT USR1 ALRM; do
@@ -138,7 +162,7 @@ start_run ignored_hup short HUP
 kill -s HUP "$pid"
 tmux -L "$socket" send-keys -t test "h"
 finish_run ignored_hup
-shows "Press any keyhLEFT<>" || fail "ignored_hup: the wait did not end on the key"
+shows_lines "Press any keyh" "LEFT<>" || fail "ignored_hup: the wait did not end on the key"
 status_is ignored_hup 0
 
 # Stopped during the wait, the program gives the terminal its mode back;
@@ -151,7 +175,7 @@ kill -s CONT "$pid"
 wait_until mode_is_not stop.before || fail "stop: the wait did not take its mode again"
 tmux -L "$socket" send-keys -t test "s"
 finish_run stop
-shows "Press any keysLEFT<>" || fail "stop: the wait did not end on the key"
+shows_lines "Press any keys" "LEFT<>" || fail "stop: the wait did not end on the key"
 status_is stop 0
 
 # Started in the background, the program stops when it reaches the wait;
@@ -172,9 +196,9 @@ cmp -s letter.before background.after || fail "background: terminal mode changed
 start_run typed_ahead large
 tmux -L "$socket" send-keys -t test "ab"
 finish_run typed_ahead
-shows "Press any keyaceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints" ||
+shows_lines "Press any keya" "ceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints" ||
   fail "typed_ahead: the first key did not end the limit notice's pause"
-shows "Press any keybLEFT<>" || fail "typed_ahead: the second key was lost"
+shows_lines "Press any keyb" "LEFT<>" || fail "typed_ahead: the second key was lost"
 status_is typed_ahead 1
 
 if [ "$failures" -ne 0 ]; then
