@@ -4,15 +4,17 @@
 # degrees, scaled so that the track keeps its shape.
 #
 #   tools/plot_track.sh TRACK.csv PICTURE.png [TITLE]
+#
+# Installed as trb2csv-plot.
 set -euo pipefail
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-  echo "usage: tools/plot_track.sh TRACK.csv PICTURE.png [TITLE]" >&2
+  echo "usage: $(basename "$0") TRACK.csv PICTURE.png [TITLE]" >&2
   exit 2
 fi
 csv=$1
 png=$2
 title=${3:-$(basename "$csv")}
-[ -s "$csv" ] || { echo "plot_track: $csv is missing or empty" >&2; exit 1; }
+[ -s "$csv" ] || { echo "$(basename "$0"): $csv is missing or empty" >&2; exit 1; }
 
 # A degree of longitude is shorter than one of latitude by the cosine of the
 # latitude: so that the track keeps its shape, a degree of latitude is drawn
