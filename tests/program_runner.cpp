@@ -77,8 +77,9 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
   }
   if (hung) {
     kill(-child, SIGKILL);
-    ADD_FAILURE() << "hung: " << command.back() << " did not end within " << kRunTimeLimitSeconds
-                  << " s";
+    std::string words;
+    for (const std::string& word : command) words += " " + word;
+    ADD_FAILURE() << "hung:" << words << " did not end within " << kRunTimeLimitSeconds << " s";
     waitpid(child, &status, 0);
     status = -1;
   }

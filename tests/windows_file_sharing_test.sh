@@ -34,11 +34,13 @@ release() {
   wait "$holder_pid"
 }
 
-# Runs trb2csv.exe -quiet; sets $status, and $console to what it printed,
-# without blanks, with CR and LF spelled \r and \n.
+# Runs trb2csv.exe -quiet, killed if it has not ended within 20 s; sets
+# $status, and $console to what it printed, without blanks, with CR and LF
+# spelled \r and \n.
 convert() {
-  "$wine" "$program" -quiet </dev/null >console.txt
+  timeout -k 2 20 "$wine" "$program" -quiet </dev/null >console.txt
   status=$?
+  [ "$status" != 124 ] || fail "hung"
   console=$(od -An -c console.txt | tr -d ' \n')
 }
 
