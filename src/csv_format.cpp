@@ -20,13 +20,6 @@ void FormatPair(std::uint32_t pair, char* text) {
   std::memcpy(text, &kDigitPairs.digits[std::size_t{2} * pair], 2);
 }
 
-// Appends the literal's characters, without its terminating zero.
-template <std::size_t kSize>
-char* Append(char* text, const char (&literal)[kSize]) {
-  for (std::size_t i = 0; i + 1 < kSize; ++i) *text++ = literal[i];
-  return text;
-}
-
 // Values here have at most 13 digits.
 char* FormatInteger(std::uint64_t value, char* text) {
   int length = 1;
@@ -85,16 +78,13 @@ std::int32_t RecordsToWalk(std::int32_t header_point_count, std::int32_t loaded_
 
 CsvText ConvertToCsv(const unsigned char* records, std::int32_t loaded_byte_count,
                      std::int32_t header_point_count, char* csv) {
-  const std::int32_t records_walked = RecordsToWalk(header_point_count, loaded_byte_count);
   char* end = csv;
-  for (std::int32_t number = 1; number <= records_walked; ++number) {
-    const unsigned char* record = records + static_cast<std::size_t>(number - 1) * kRecordSize;
-    const double latitude = DecodeDouble(record + kLatitudeOffset);
-    const double longitude = DecodeDouble(record + kLongitudeOffset);
-    if (!InCoordinateRange(latitude, longitude)) continue;
-    end = Append(FormatFixed6(latitude, end), " , ");
-    end = Append(FormatFixed6(longitude, end), " , \"");
-    end = Append(FormatInteger(static_cast<std::uint64_t>(number), end), "\"\r\n");
-  }
+  const std::int32_t records_walked =
+      WalkRecords(records, loaded_byte_count, header_point_count,
+                  [&end](std::int32_t number, double latitude, double longitude) {
+                    end = Append(FormatFixed6(latitude, end), " , ");
+                    end = Append(FormatFixed6(longitude, end), " , \"");
+                    end = Append(FormatInteger(static_cast<std::uint64_t>(number), end), "\"\r\n");
+                  });
   return {static_cast<std::size_t>(end - csv), records_walked};
 }

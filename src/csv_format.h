@@ -34,9 +34,32 @@ bool InCoordinateRange(double latitude, double longitude);
 // range is. Returns the end of the text; no terminating zero is written.
 char* FormatFixed6(double value, char* text);
 
+// Writes the literal's characters, without its terminating zero. Returns the
+// end of the text.
+template <std::size_t kSize>
+char* Append(char* text, const char (&literal)[kSize]) {
+  for (std::size_t i = 0; i + 1 < kSize; ++i) *text++ = literal[i];
+  return text;
+}
+
 // Number of records walked: the whole records loaded, but no more than the
 // header point count, and none if it is not positive.
 std::int32_t RecordsToWalk(std::int32_t header_point_count, std::int32_t loaded_byte_count);
+
+// Walks the loaded records and calls write_line(number, latitude, longitude)
+// for each one that gets a CSV line, in order. Returns the records walked.
+template <typename WriteLine>
+std::int32_t WalkRecords(const unsigned char* records, std::int32_t loaded_byte_count,
+                         std::int32_t header_point_count, WriteLine write_line) {
+  const std::int32_t records_walked = RecordsToWalk(header_point_count, loaded_byte_count);
+  for (std::int32_t number = 1; number <= records_walked; ++number) {
+    const unsigned char* record = records + static_cast<std::size_t>(number - 1) * kRecordSize;
+    const double latitude = DecodeDouble(record + kLatitudeOffset);
+    const double longitude = DecodeDouble(record + kLongitudeOffset);
+    if (InCoordinateRange(latitude, longitude)) write_line(number, latitude, longitude);
+  }
+  return records_walked;
+}
 
 struct CsvText {
   std::size_t size;             // bytes written to the buffer

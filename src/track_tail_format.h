@@ -67,4 +67,23 @@ inline double DecodeDouble(const unsigned char* bytes) {
   return value;
 }
 
+// What the converter takes from a file that begins with the given bytes and
+// has file_size bytes, of which head holds at least the first kBodyOffset (or
+// all, if the file is shorter): the point count, 0 if the file ends before
+// it; and the body bytes loaded, those after the count up to kLoadLimit, 0
+// for a file of kBodyOffset bytes or fewer. A body of kLoadLimit bytes has
+// reached the limit: the rest of the file is not taken.
+struct TrackTailLoad {
+  std::int32_t header_point_count;
+  std::int32_t loaded_byte_count;
+};
+
+inline TrackTailLoad TakeTrackTail(const unsigned char* head, std::size_t file_size) {
+  if (file_size < static_cast<std::size_t>(kBodyOffset)) return {0, 0};
+  const std::size_t body_size = file_size - kBodyOffset;
+  const std::size_t limit = kLoadLimit;
+  return {DecodeInt32(head + kPointCountOffset),
+          static_cast<std::int32_t>(body_size < limit ? body_size : limit)};
+}
+
 #endif  // TRB2CSV_TRACK_TAIL_FORMAT_H_

@@ -31,7 +31,7 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
     g_loaded_byte_count = -1;
     return {LoadOutcome::kReadFailed, 0};
   }
-  g_loaded_byte_count = static_cast<std::int32_t>(body_size);
-  if (head_size < kBodyOffset) return {LoadOutcome::kOpened, 0};
-  return {LoadOutcome::kOpened, DecodeInt32(head + kPointCountOffset)};
+  const TrackTailLoad load = TakeTrackTail(head, static_cast<std::size_t>(head_size + body_size));
+  g_loaded_byte_count = load.loaded_byte_count;
+  return {LoadOutcome::kOpened, load.header_point_count};
 }

@@ -78,6 +78,27 @@ TEST_F(TrackTailLoaderTest, DecodesTheCountAsSignedLittleEndian) {
   EXPECT_EQ(Load(raw).header_point_count, -1);
 }
 
+// The rule the console's loader and the web page share.
+TEST(TakeTrackTail, CountFromAWholeHeaderAndBodyUpToTheLimit) {
+  const std::string file = TrackTailFile(-7, std::string(70000, 'b'));
+  const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+  struct Case {
+    std::size_t file_size;
+    std::int32_t count, loaded;
+  } cases[] = {{0, 0, 0},
+               {203, 0, 0},
+               {204, -7, 0},
+               {205, -7, 1},
+               {204 + 65534, -7, 65534},
+               {204 + 65535, -7, 65535},
+               {file.size(), -7, 65535}};
+  for (const Case& c : cases) {
+    const TrackTailLoad load = TakeTrackTail(bytes, c.file_size);
+    EXPECT_EQ(load.header_point_count, c.count) << c.file_size;
+    EXPECT_EQ(load.loaded_byte_count, c.loaded) << c.file_size;
+  }
+}
+
 TEST_F(TrackTailLoaderTest, StopsAtTheLoadLimitWithANotice) {
   struct Case {
     std::int32_t body_size, loaded, notices;
