@@ -315,43 +315,43 @@ TEST_F(TrackTail, WriteFailureIsReportedWithoutSummary) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST_F(TrackTail, InputIsNeverOverwritten) {
-  std::string input = TrackTailFile(5, TrackBody(kFivePoints));
+// The input under any name, and any other track-tail file, are refused as
+// outputs; nothing is created or changed.
+TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
+  const std::string input = TrackTailFile(5, TrackBody(kFivePoints));
+  const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), input));
   ASSERT_EQ(symlink("ceTrackTail.trb", dir_.File("soft.csv").c_str()), 0);
   ASSERT_EQ(link(dir_.File("ceTrackTail.trb").c_str(), dir_.File("hard.csv").c_str()), 0);
-  std::vector<std::string> names = {"ceTrackTail.trb", "./ceTrackTail.trb", "soft.csv", "hard.csv"};
-  // Windows names are case-insensitive.
-  if (TestingWindowsProgram()) names.push_back("CETRACKTAIL.TRB");
-  for (const std::string& name : names) {
-    RunResult result = Run({name});
-    EXPECT_EQ(result.console,
-              Console(kBanner + name + " is the input file and is not overwritten!\n" +
-                      Summary(name, 0) + kPrompt));
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), input);
-  }
-}
-
-TEST_F(TrackTail, TrackTailFilesAreNeverOverwritten) {
-  WriteInput(5, TrackBody(kFivePoints));
-  const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
   ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
   ASSERT_TRUE(WriteFileBytes(dir_.File("mytrack.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("From Device/ceTrackTail.trb"), other));
-  std::vector<std::string> names = {"mytrack.trb", "MyTrack.TRB", "From Device/ceTrackTail.trb",
-                                    dir_.File("From Device/ceTrackTail.trb"), "new.tRb"};
-  // Windows drops trailing dots and blanks: these name mytrack.trb there.
+  const char kInput[] = " is the input file and is not overwritten!\n";
+  const char kTrackTail[] = " is a track-tail file and is not overwritten!\n";
+  std::vector<std::pair<std::string, const char*>> refusals = {
+      {"ceTrackTail.trb", kInput},
+      {"./ceTrackTail.trb", kInput},
+      {"soft.csv", kInput},
+      {"hard.csv", kInput},
+      {"mytrack.trb", kTrackTail},
+      {"MyTrack.TRB", kTrackTail},
+      {"From Device/ceTrackTail.trb", kTrackTail},
+      {dir_.File("From Device/ceTrackTail.trb"), kTrackTail},
+      {"new.tRb", kTrackTail}};
+  // Windows names are case-insensitive, and Windows drops trailing dots and
+  // blanks: these name the input and mytrack.trb there.
   if (TestingWindowsProgram()) {
-    names.insert(names.end(), {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb"});
+    refusals.insert(refusals.end(), {{"CETRACKTAIL.TRB", kInput},
+                                     {"mytrack.trb.", kTrackTail},
+                                     {"mytrack.trb .", kTrackTail},
+                                     {"From Device\\ceTrackTail.trb", kTrackTail}});
   }
-  for (const std::string& name : names) {
+  for (const auto& [name, reason] : refusals) {
     RunResult result = Run({name});
-    EXPECT_EQ(result.console,
-              Console(kBanner + name + " is a track-tail file and is not overwritten!\n" +
-                      Summary(name, 0) + kPrompt));
+    EXPECT_EQ(result.console, Console(kBanner + name + reason + Summary(name, 0) + kPrompt));
     EXPECT_EQ(result.exit_status, 1);
   }
+  EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), input);
   EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.trb")), other);
   EXPECT_EQ(ReadFileBytes(dir_.File("From Device/ceTrackTail.trb")), other);
   EXPECT_FALSE(FileExists(dir_.File("new.tRb")));
