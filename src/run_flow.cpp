@@ -42,8 +42,8 @@ void PrintUsage() {
       "\n"
       "  -quiet   no banner, no summary and no closing key wait\n"
       "\n"
-      "Exit status: 0 when the CSV file holds the whole track or the input held no\n"
-      "track point; 1 after any message.\n"
+      "Exit status: 0 when the CSV file holds the whole track (or the input holds no\n"
+      "track point), 1 when a problem was reported.\n"
       "More in README.md and in the manual page, trb2csv(1).\n");
 }
 
