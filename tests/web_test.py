@@ -146,7 +146,7 @@ try:
                 fail(f"{case}: GPSBabel reads {len(read)} points from the {kind}, "
                      f"first {read[:1]}, not {drawn} from {first}")
         if name == "ceTrackTail.trb":
-            driver.set_window_size(1100, 1080)
+            driver.set_window_size(1100, 1170)
             driver.save_screenshot(screenshot)
 
     # What the page asked for (the browser's own pages ask for theirs).
