@@ -221,11 +221,13 @@ TEST_F(TrackTail, FifoInputNeitherBlocksWithoutWriterNorFailsWithASlowOne) {
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 
   if (TestingWindowsProgram()) return;  // no FIFOs on Windows
-  // A writer that holds the FIFO open and writes only a while later.
+  // A writer that holds the FIFO open from the start (file 4) and writes only
+  // a while later, once there is a reader.
   ASSERT_TRUE(WriteFileBytes(dir_.File("track"), TrackTailFile(5, TrackBody(kFivePoints))));
-  RunResult slow_writer = Run(
-      {},
-      {"sh", "-c", "exec 3<>ceTrackTail.trb; (sleep 0.3; cat track >&3) & exec \"$@\" 3>&-", "sh"});
+  RunResult slow_writer = Run({}, {"sh", "-c",
+                                   "exec 3<>ceTrackTail.trb 4>ceTrackTail.trb 3<&-; "
+                                   "(sleep 0.3; cat track >ceTrackTail.trb) & exec \"$@\" 4>&-",
+                                   "sh"});
   EXPECT_EQ(slow_writer.console, kBanner + Summary(kDefaultOutput, 5) + kPrompt);
   EXPECT_EQ(slow_writer.exit_status, 0);
   EXPECT_EQ(Csv(), kFivePointLines);
