@@ -216,13 +216,13 @@ bool IsEchoed(const Key& key) {
   return key.length > 1 && Utf8ContinuationBytes(key.bytes[0]) > 0;
 }
 
-}  // namespace
-
 // Nothing can be done if a write to the terminal fails.
 void WriteToTerminal(const void* bytes, std::size_t size) {
   const ssize_t written = write(g_terminal, bytes, size);
   (void)written;
 }
+
+}  // namespace
 
 void WaitForKey(const char* prompt) {
   g_terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -16,11 +16,13 @@ const base64 = /const MODULE = "([^"]*)"/.exec(fs.readFileSync(page, "latin1"))[
 const wasm = new WebAssembly.Module(Buffer.from(base64, "base64"));
 const c = new WebAssembly.Instance(wasm, {}).exports;
 
-// A fixed sequence, so that a failure can be reproduced.
-let seed = 20261209;
+// A fixed sequence (xorshift), so that a failure can be reproduced.
+let state = 0x2545f491;
 function random() {
-  seed = (seed * 1103515245 + 12345) % 2147483648;
-  return seed / 2147483648;
+  state ^= state << 13;
+  state ^= state >>> 17;
+  state ^= state << 5;
+  return (state >>> 0) / 4294967296;
 }
 const pick = (items) => items[Math.floor(random() * items.length)];
 
