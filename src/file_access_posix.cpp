@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "file_access.h"
 #include "track_tail_format.h"
@@ -61,23 +63,62 @@ void PrepareForRead(void* bytes, std::size_t size) {
 #endif
 }
 
-// A file opened as descriptor 1 is not standard output's: that was closed.
-bool IsStandardOutput(int file, const struct stat& status) {
-  struct stat output;
-  return file != STDOUT_FILENO && fstat(STDOUT_FILENO, &output) == 0 &&
-         output.st_dev == status.st_dev && output.st_ino == status.st_ino;
+// Why the last call failed; strerror's text, or one of the converter's own.
+const char* g_file_error = "";
+
+void SetFileError(int error) { g_file_error = std::strerror(error); }
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool Cut(int file, off_t size) {
+// The standard stream (1 or 2) that writes to the file, or -1.
+int StandardStreamOf(int file, const struct stat& status) {
+  for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream_status;
+    if (file != stream && fstat(stream, &stream_status) == 0 && SameFile(stream_status, status)) {
+      return stream;
+    }
+  }
+  return -1;
+}
+
+bool CutTo(int file, off_t size) {
   while (ftruncate(file, size) != 0) {
     if (errno != EINTR) return false;
   }
   return true;
 }
 
+// The name without its last component, with a slash at the end: "" for a
+// name without a folder. False if it does not fit.
+bool CopyFolderOf(const char* name, char* folder, std::size_t size) {
+  const char* slash = std::strrchr(name, '/');
+  const std::size_t length = slash ? static_cast<std::size_t>(slash - name) + 1 : 0;
+  if (length >= size) return false;
+  std::memcpy(folder, name, length);
+  folder[length] = '\0';
+  return true;
+}
+
 }  // namespace
 
-int OpenInputFile(const char* name) { return Open(name, O_RDONLY); }
+const char* LastFileError() { return g_file_error; }
+
+void OpenClosedStandardStreams() {
+  for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
+    // open takes the lowest free number, which is this one.
+    const int null_device = open("/dev/null", O_RDWR);
+    if (null_device >= 0 && null_device != stream) close(null_device);
+  }
+}
+
+int OpenInputFile(const char* name) {
+  const int file = Open(name, O_RDONLY);
+  if (file < 0) SetFileError(errno);
+  return file;
+}
 
 long ReadBytes(int file, void* bytes, std::size_t size) {
   PrepareForRead(bytes, size);
@@ -89,10 +130,21 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
     } else if (got == 0) {
       break;
     } else if (!TryAgain(file, POLLIN)) {
+      SetFileError(errno);
       return -1;
     }
   }
   return static_cast<long>(done);
+}
+
+bool GetFileIdentity(int file, FileIdentity* identity) {
+  struct stat status;
+  if (fstat(file, &status) != 0) {
+    SetFileError(errno);
+    return false;
+  }
+  *identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return true;
 }
 
 // Not cut here: cutting an existing file costs the file system more than
@@ -101,22 +153,69 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
 // locked; a device or FIFO is not, as many runs may write to /dev/null. A
 // file system without locks still gets its file.
 int OpenOutputFile(const char* name) {
-  const int file = Open(name, O_WRONLY | O_CREAT);
-  if (file < 0) return -1;
+  const int file = Open(name, O_WRONLY | O_CREAT | O_NOCTTY);
+  if (file < 0) {
+    SetFileError(errno);
+    return -1;
+  }
   struct stat status;
-  if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && flock(file, LOCK_EX | LOCK_NB) != 0 &&
-      errno == EWOULDBLOCK) {
+  if (fstat(file, &status) != 0) {
+    SetFileError(errno);
+    close(file);
+    return -1;
+  }
+  if (S_ISREG(status.st_mode) && flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    g_file_error = "held by another run of trb2csv";
     close(file);
     return -1;
   }
   return file;
 }
 
-bool OverwriteFile(int file, const char* bytes, std::size_t size) {
+bool GetOutputFacts(int file, FileFacts* facts) {
   struct stat status;
-  if (fstat(file, &status) != 0) return false;
-  if (IsStandardOutput(file, status)) return WriteAll(STDOUT_FILENO, bytes, size) == size;
-  if (!S_ISREG(status.st_mode)) return WriteAll(file, bytes, size) == size;
+  if (fstat(file, &status) != 0) {
+    SetFileError(errno);
+    return false;
+  }
+  facts->has_identity = true;
+  facts->identity = {static_cast<std::uint64_t>(status.st_dev),
+                     static_cast<std::uint64_t>(status.st_ino)};
+  facts->regular = S_ISREG(status.st_mode);
+  facts->empty = facts->regular && status.st_size == 0;
+  facts->standard_stream = StandardStreamOf(file, status);
+  return true;
+}
+
+// The output is open for writing only: the name is opened once more to read,
+// and the bytes count only if that reaches the same file.
+long ReadLeadingBytes(int file, const char* name, void* bytes, std::size_t size) {
+  const int reader = Open(name, O_RDONLY | O_NOCTTY);
+  if (reader < 0) {
+    SetFileError(errno);
+    return -1;
+  }
+  struct stat written;
+  struct stat read;
+  long got = -1;
+  if (fstat(file, &written) != 0 || fstat(reader, &read) != 0) {
+    SetFileError(errno);
+  } else if (!SameFile(written, read)) {
+    g_file_error = "was replaced while it was being opened";
+  } else {
+    got = ReadBytes(reader, bytes, size);
+  }
+  close(reader);
+  return got;
+}
+
+bool OverwriteFile(int file, const FileFacts& facts, const char* bytes, std::size_t size) {
+  if (facts.standard_stream >= 0) file = facts.standard_stream;
+  if (facts.standard_stream >= 0 || !facts.regular) {
+    const bool whole = WriteAll(file, bytes, size) == size;
+    if (!whole) SetFileError(errno);
+    return whole;
+  }
 
   // Until the file is cut, new lines stand before old ones: no signal that
   // can be held off may end the program in between. The write of a regular
@@ -127,20 +226,55 @@ bool OverwriteFile(int file, const char* bytes, std::size_t size) {
   sigfillset(&all_signals);
   sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
   const std::size_t written = WriteAll(file, bytes, size);
-  const bool whole = Cut(file, static_cast<off_t>(written)) && written == size;
+  const int write_error = errno;
+  const bool whole = CutTo(file, static_cast<off_t>(written)) && written == size;
+  SetFileError(written == size ? errno : write_error);
   sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
   return whole;
 }
 
-bool CloseFile(int file) { return close(file) == 0; }
-
-bool IsTrackTailFileName(const char* name) {
-  return EndsInTrackTailExtension(name, std::strlen(name));
+bool CloseFile(int file) {
+  if (close(file) == 0) return true;
+  SetFileError(errno);
+  return false;
 }
 
-bool IsSameFile(const char* first_name, const char* second_name) {
-  struct stat first;
-  struct stat second;
-  if (stat(first_name, &first) != 0 || stat(second_name, &second) != 0) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+// Follows the name's symbolic links, one at a time, as open would, and looks
+// at each name on the way. Links in the folders of a name do not change its
+// last component; a link's target is read from the folder of the link.
+TrackTailName NamesTrackTailFile(const char* name) {
+  constexpr int kMaxLinks = 40;  // as Linux allows
+  char path[PATH_MAX];
+  char target[PATH_MAX];
+  g_file_error = std::strerror(ENAMETOOLONG);
+  if (std::strlen(name) >= sizeof path) return TrackTailName::kUnknown;
+  std::strcpy(path, name);
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    if (EndsInTrackTailExtension(path, std::strlen(path))) return TrackTailName::kYes;
+    const ssize_t length = readlink(path, target, sizeof target - 1);
+    if (length < 0) {
+      // Not a link, nothing there yet, or a name that open refuses as well:
+      // the name stands as it is.
+      if (errno == EINVAL || errno == ENOENT || errno == ENOTDIR || errno == EACCES ||
+          errno == ELOOP || errno == ENAMETOOLONG) {
+        return TrackTailName::kNo;
+      }
+      SetFileError(errno);
+      return TrackTailName::kUnknown;
+    }
+    target[length] = '\0';
+    char folder[PATH_MAX] = "";
+    if (target[0] != '/' && !CopyFolderOf(path, folder, sizeof folder)) break;
+    if (std::strlen(folder) + static_cast<std::size_t>(length) >= sizeof path) break;
+    std::strcpy(path, folder);
+    std::strcat(path, target);
+  }
+  g_file_error = std::strerror(ELOOP);
+  return TrackTailName::kUnknown;
+}
+
+bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
+
+void GetCurrentFolder(char* folder, std::size_t size) {
+  if (!getcwd(folder, size)) std::strcpy(folder, ".");
 }

@@ -33,18 +33,38 @@ bool IsHelpOption(const char* argument) {
                      [argument](const char* option) { return std::strcmp(argument, option) == 0; });
 }
 
+const char kUsageLine[] = "Usage: trb2csv [-quiet | NAME | --help | --version]\n";
+
 void PrintUsage() {
   std::printf(
-      "Usage: trb2csv [-quiet | NAME]\n"
+      "%s"
       "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
-      "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME.\n"
-      "A .trb file is never overwritten.\n"
+      "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME\n"
+      "(a NAME that starts with - is written ./-NAME).\n"
       "\n"
-      "  -quiet   no banner, no summary and no closing key wait\n"
+      "  -quiet     no banner, no summary and no closing key wait\n"
+      "  --help     this text\n"
+      "  --version  the version\n"
       "\n"
-      "Exit status: 0 when the CSV file holds the whole track (or the input holds no\n"
-      "track point), 1 when a problem was reported.\n"
-      "More in README.md and in the manual page, trb2csv(1).\n");
+      "Never overwritten: the track file itself, any file named *.trb (also through\n"
+      "a link), and any file that is not text (a NUL byte in its first 4 KiB).\n"
+      "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
+      "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
+#ifdef _WIN32
+      "More in the README.\n",
+#else
+      "More in README.md and in the manual page, trb2csv(1).\n",
+#endif
+      kUsageLine);
+}
+
+// The hint for a name that was taken for the track file rather than the CSV.
+void PrintTrackFileHint(const char* output_name) {
+  std::fprintf(stderr,
+               "trb2csv: %s: a track file is never overwritten; the one argument names the CSV "
+               "file to write, and the track is always read from ceTrackTail.trb in the current "
+               "folder\n",
+               output_name);
 }
 
 void PromptAndWait() {
@@ -60,20 +80,33 @@ void NoticeLoadLimit(std::int32_t loaded_byte_count) {
 }
 
 // Exports the loaded track and prints the outcome; false on an error.
-bool ExportTrack(const char* input_name, const char* output_name, std::int32_t header_point_count) {
-  ExportResult result = {ExportOutcome::kCannotOpen, 0};
-  if (IsSameFile(input_name, output_name)) {
-    std::printf("%s is the input file and is not overwritten!\n", output_name);
-  } else if (IsTrackTailFileName(output_name)) {
-    std::printf("%s is a track-tail file and is not overwritten!\n", output_name);
-  } else {
-    result = ExportCsv(output_name, header_point_count);
-    if (result.outcome == ExportOutcome::kCannotOpen) {
+bool ExportTrack(const char* input_name, const char* output_name, std::int32_t header_point_count,
+                 const FileIdentity* input) {
+  const ExportResult result = ExportCsv(output_name, header_point_count, input);
+  switch (result.outcome) {
+    case ExportOutcome::kWritten:
+      break;
+    case ExportOutcome::kInputFile:
+      std::printf("%s is the input file and is not overwritten!\n", output_name);
+      PrintTrackFileHint(output_name);
+      break;
+    case ExportOutcome::kTrackTailFile:
+      std::printf("%s is a track-tail file and is not overwritten!\n", output_name);
+      PrintTrackFileHint(output_name);
+      break;
+    case ExportOutcome::kNotText:
+      std::printf("%s is not a text file and is not overwritten!\n", output_name);
+      std::fprintf(stderr, "trb2csv: %s: holds a NUL byte in its first %d bytes\n", output_name,
+                   kTextCheckSize);
+      break;
+    case ExportOutcome::kCannotOpen:
       std::printf("%s could not opend!\n", output_name);
-    } else if (result.outcome == ExportOutcome::kWriteFailed) {
+      std::fprintf(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
+      break;
+    case ExportOutcome::kWriteFailed:
       std::printf("%s could not be written!\n", output_name);
+      std::fprintf(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
       return false;
-    }
   }
   if (!g_quiet_mode) {
     std::printf("%s --> %s : %d Trackpoints\n", input_name, output_name,
@@ -82,9 +115,30 @@ bool ExportTrack(const char* input_name, const char* output_name, std::int32_t h
   return result.outcome == ExportOutcome::kWritten;
 }
 
+// Says on standard error why the track file gave nothing to write.
+void ExplainLoad(const char* input_name, const char* output_name, const LoadResult& load) {
+  if (load.outcome == LoadOutcome::kOpened) {
+    if (g_loaded_byte_count == 0) {
+      std::fprintf(stderr,
+                   "trb2csv: %s: holds no track point (%d bytes or fewer); %s was not written\n",
+                   input_name, kBodyOffset, output_name);
+    }
+    return;
+  }
+  static char folder[4096];
+  GetCurrentFolder(folder, sizeof folder);
+  std::fprintf(stderr, "trb2csv: %s: %s, in %s", input_name, LastFileError(), folder);
+  if (load.outcome == LoadOutcome::kCannotOpen) {
+    std::fprintf(stderr, " (the track is read from this name in the current folder; the one "
+                         "argument names the CSV file to write)");
+  }
+  std::fprintf(stderr, "\n");
+}
+
 }  // namespace
 
 int RunConverter(int argc, const char* const* argv) {
+  OpenClosedStandardStreams();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   // A pipe whose reader has gone, or a file size limit, makes a write fail
   // instead of ending the run: console text is then lost quietly, and a CSV
@@ -105,6 +159,11 @@ int RunConverter(int argc, const char* const* argv) {
     std::printf("trb2csv %s\n", TRB2CSV_VERSION);
     return 0;
   }
+  // Any other single option is not taken for a file name to write.
+  if (argc == 2 && argv[1][0] == '-' && !IsQuietOption(argv[1])) {
+    std::fprintf(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
+    return 2;
+  }
 
   g_quiet_mode = false;
   char output_name[kNameFieldSize] = "";
@@ -120,6 +179,12 @@ int RunConverter(int argc, const char* const* argv) {
     }
   }
   if (output_name[0] == '\0') std::strcpy(output_name, "KeloTrackTail.csv");
+  if (argc > 2) {
+    std::fprintf(stderr, "trb2csv:");
+    for (int i = g_quiet_mode ? 2 : 1; i < argc; ++i) std::fprintf(stderr, " %s", argv[i]);
+    std::fprintf(stderr, ": ignored; a single argument names the CSV file%s, so %s is written\n",
+                 g_quiet_mode ? ", and -quiet takes none" : "", output_name);
+  }
 
   if (!g_quiet_mode) std::printf("KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
 
@@ -133,10 +198,13 @@ int RunConverter(int argc, const char* const* argv) {
     const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
     if (load.outcome != LoadOutcome::kOpened) {
       std::printf("%s could not opened!\n", input_name);
-      failed = true;
     }
-    if (g_loaded_byte_count >= kLoadLimit) failed = true;
-    if (g_loaded_byte_count > 0 && !ExportTrack(input_name, output_name, load.header_point_count)) {
+    ExplainLoad(input_name, output_name, load);
+    // A run that leaves the CSV file as it was, or not whole, has failed.
+    if (g_loaded_byte_count <= 0 || g_loaded_byte_count >= kLoadLimit) failed = true;
+    if (g_loaded_byte_count > 0 &&
+        !ExportTrack(input_name, output_name, load.header_point_count,
+                     load.has_identity ? &load.identity : nullptr)) {
       failed = true;
     }
   }

@@ -6,14 +6,17 @@
 //   trb2csv --help     a short usage (also -h, -? and /?), and nothing else
 //   trb2csv --version  the version, and nothing else
 // -quiet is recognised in any letter case, and only as the first argument;
-// it cannot be combined with a name. Any other argument list is ignored.
-// An output name that is the input, or that ends in .trb, is refused.
+// it cannot be combined with a name. Any other single argument that starts
+// with - is refused as an unknown option; any other argument list is ignored.
+// An output that is the input, whose name or link target ends in .trb, or
+// that is not a text file, is refused. Causes go to standard error.
 
 #ifndef TRB2CSV_RUN_FLOW_H_
 #define TRB2CSV_RUN_FLOW_H_
 
-// Returns the exit status: 1 if an error or the limit notice was printed,
-// so that the CSV may not hold the whole track; 0 otherwise.
+// Returns the exit status: 2 for an unknown option; 1 if the CSV file was not
+// written or may not hold the whole track (an error, the limit notice, or a
+// track file without a track point); 0 otherwise.
 int RunConverter(int argc, const char* const* argv);
 
 #endif  // TRB2CSV_RUN_FLOW_H_

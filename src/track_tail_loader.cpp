@@ -9,8 +9,10 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   const int input = OpenInputFile(input_name);
   if (input < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, 0};
+    return {LoadOutcome::kCannotOpen, 0, false, {}};
   }
+  FileIdentity identity = {};
+  const bool has_identity = GetFileIdentity(input, &identity);
 
   // The header is read but not kept. A file that ends within it or within the
   // point count holds no records.
@@ -29,9 +31,9 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   // A read error (a directory, a failing device) must not pass for data.
   if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kReadFailed, 0};
+    return {LoadOutcome::kReadFailed, 0, false, {}};
   }
   const TrackTailLoad load = TakeTrackTail(head, static_cast<std::size_t>(head_size + body_size));
   g_loaded_byte_count = load.loaded_byte_count;
-  return {LoadOutcome::kOpened, load.header_point_count};
+  return {LoadOutcome::kOpened, load.header_point_count, has_identity, identity};
 }

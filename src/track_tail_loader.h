@@ -6,11 +6,19 @@
 
 #include <cstdint>
 
+#include "file_access.h"
+
+// The cause of kCannotOpen and kReadFailed is LastFileError().
 enum class LoadOutcome { kOpened, kCannotOpen, kReadFailed };
 
 struct LoadResult {
   LoadOutcome outcome;
   std::int32_t header_point_count;  // 0 unless the whole count was read
+  // The identity of the file read, taken from the open file, so that no
+  // name of it can be written over; has_identity is false if it could not
+  // be known.
+  bool has_identity;
+  FileIdentity identity;
 };
 
 // Called with the loaded byte count when the body reaches the load limit,

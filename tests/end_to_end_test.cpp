@@ -150,14 +150,17 @@ TEST_F(TrackTail, WritesNegativeZeroAndHalvesExactly) {
             "0.039063 , -47.007813 , \"3\"\r\n");
 }
 
-TEST_F(TrackTail, ShortFileLeavesTheOutputUntouchedAndIsNoError) {
+// The previous CSV file stays, and the run fails, so that nobody takes it
+// for this track's.
+TEST_F(TrackTail, ShortFileLeavesTheOutputUntouchedAndFails) {
   ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), "keep me\r\n"));
   std::string whole = TrackTailFile(5, "");
   for (std::size_t size : {0u, 1u, 200u, 203u, 204u}) {
     ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), whole.substr(0, size)));
     RunResult result = Run();
     EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt)) << size;
-    EXPECT_EQ(result.exit_status, 0) << size;
+    EXPECT_EQ(result.exit_status, 1) << size;
+    EXPECT_NE(result.errors.find("ceTrackTail.trb: holds no track point"), std::string::npos);
     EXPECT_EQ(Csv(), "keep me\r\n") << size;
   }
   EXPECT_EQ(Run({"-quiet"}).console, "");
@@ -199,6 +202,9 @@ TEST_F(TrackTail, MissingInputIsReportedAndNothingIsWritten) {
   EXPECT_EQ(loud.console,
             Console(kBanner + std::string("ceTrackTail.trb could not opened!\n") + kPrompt));
   EXPECT_EQ(loud.exit_status, 1);
+  // Where it looked, and that the argument is not the track file.
+  EXPECT_NE(loud.errors.find("trb2csv: ceTrackTail.trb: "), std::string::npos) << loud.errors;
+  EXPECT_NE(loud.errors.find("names the CSV file"), std::string::npos) << loud.errors;
   RunResult quiet = Run({"-quiet"});
   EXPECT_EQ(quiet.console, Console("ceTrackTail.trb could not opened!\n"));
   EXPECT_EQ(quiet.exit_status, 1);
@@ -217,7 +223,7 @@ TEST_F(TrackTail, FifoInputNeitherBlocksWithoutWriterNorFailsWithASlowOne) {
   ASSERT_EQ(mkfifo(dir_.File("ceTrackTail.trb").c_str(), 0644), 0);
   RunResult result = Run();
   EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt));
-  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.exit_status, 1) << "no track point";
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 
   if (TestingWindowsProgram()) return;  // no FIFOs on Windows
@@ -242,6 +248,7 @@ TEST_F(TrackTail, FifoOutputIsRefusedWithoutReaderAndWrittenWholeWithOne) {
   EXPECT_EQ(no_reader.console, kBanner + std::string("out.fifo could not opend!\n") +
                                    Summary("out.fifo", 0) + kPrompt);
   EXPECT_EQ(no_reader.exit_status, 1);
+  EXPECT_EQ(no_reader.errors, "trb2csv: out.fifo: No such device or address\n");
 
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
@@ -307,6 +314,7 @@ TEST_F(TrackTail, OutputThatCannotBeOpenedStillGetsASummary) {
   EXPECT_EQ(result.console, Console(kBanner + std::string("no/such/folder.csv could not opend!\n") +
                                     Summary("no/such/folder.csv", 0) + kPrompt));
   EXPECT_EQ(result.exit_status, 1);
+  EXPECT_NE(result.errors.find("trb2csv: no/such/folder.csv: "), std::string::npos);
 }
 
 TEST_F(TrackTail, WriteFailureIsReportedWithoutSummary) {
@@ -317,50 +325,89 @@ TEST_F(TrackTail, WriteFailureIsReportedWithoutSummary) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-// The input under any name, and any other track-tail file, are refused as
-// outputs; nothing is created or changed.
+// The input under any name, any other track-tail file through any name or
+// link, and any file that is not text, are refused as outputs; nothing is
+// created or changed.
 TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   const std::string input = TrackTailFile(5, TrackBody(kFivePoints));
   const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
+  const std::string picture = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + "xy";
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), input));
   ASSERT_EQ(symlink("ceTrackTail.trb", dir_.File("soft.csv").c_str()), 0);
   ASSERT_EQ(link(dir_.File("ceTrackTail.trb").c_str(), dir_.File("hard.csv").c_str()), 0);
   ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
   ASSERT_TRUE(WriteFileBytes(dir_.File("mytrack.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("From Device/ceTrackTail.trb"), other));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb.bak"), other));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("photo.csv"), picture));
+  ASSERT_EQ(symlink("mytrack.trb", dir_.File("latest.csv").c_str()), 0);
+  ASSERT_EQ(symlink("latest.csv", dir_.File("link to link.csv").c_str()), 0);
+  ASSERT_EQ(symlink("new.trb", dir_.File("dangling.csv").c_str()), 0);
+  ASSERT_EQ(link(dir_.File("mytrack.trb").c_str(), dir_.File("other-hard.csv").c_str()), 0);
   const char kInput[] = " is the input file and is not overwritten!\n";
   const char kTrackTail[] = " is a track-tail file and is not overwritten!\n";
-  std::vector<std::pair<std::string, const char*>> refusals = {
-      {"ceTrackTail.trb", kInput},
-      {"./ceTrackTail.trb", kInput},
-      {"soft.csv", kInput},
-      {"hard.csv", kInput},
-      {"mytrack.trb", kTrackTail},
-      {"MyTrack.TRB", kTrackTail},
-      {"From Device/ceTrackTail.trb", kTrackTail},
-      {dir_.File("From Device/ceTrackTail.trb"), kTrackTail},
-      {"new.tRb", kTrackTail}};
-  // Windows names are case-insensitive, and Windows drops trailing dots and
-  // blanks: these name the input and mytrack.trb there.
+  const char kNotText[] = " is not a text file and is not overwritten!\n";
+  const char kNotOpened[] = " could not opend!\n";
+  const std::vector<std::string> kPlain;
+  struct Refusal {
+    std::string name;
+    const char* reason;
+    std::vector<std::string> prefix;
+  };
+  std::vector<Refusal> refusals = {
+      {"ceTrackTail.trb", kInput, kPlain},
+      {"./ceTrackTail.trb", kInput, kPlain},
+      {"soft.csv", kInput, kPlain},
+      {"hard.csv", kInput, kPlain},
+      {"mytrack.trb", kTrackTail, kPlain},
+      {"MyTrack.TRB", kTrackTail, kPlain},
+      {"From Device/ceTrackTail.trb", kTrackTail, kPlain},
+      {dir_.File("From Device/ceTrackTail.trb"), kTrackTail, kPlain},
+      {"new.tRb", kTrackTail, kPlain},
+      {"ceTrackTail.trb.bak", kNotText, kPlain},
+      {"photo.csv", kNotText, kPlain}};
   if (TestingWindowsProgram()) {
-    refusals.insert(refusals.end(), {{"CETRACKTAIL.TRB", kInput},
-                                     {"mytrack.trb.", kTrackTail},
-                                     {"mytrack.trb .", kTrackTail},
-                                     {"From Device\\ceTrackTail.trb", kTrackTail}});
+    // Windows names are case-insensitive, and Windows opens a name by its
+    // full path: these name the input and mytrack.trb there. Device names
+    // with an extension would make no file.
+    for (std::string name : {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb",
+                             "mytrack.trb\\.", "mytrack.trb/.", "mytrack.trb\\x\\..",
+                             "mytrack.trb/sub/..", "MYTRACK.TRB\\."}) {
+      refusals.push_back({name, kTrackTail, kPlain});
+    }
+    refusals.push_back({"CETRACKTAIL.TRB", kInput, kPlain});
+    for (std::string name : {"com1.csv", "aux.csv", "nul.csv", "NUL .txt", "From Device\\Lpt3.x"}) {
+      refusals.push_back({name, kNotOpened, kPlain});
+    }
+  } else {
+    const std::vector<std::string> kTrackAsInput = {"sh", "-c", "exec \"$@\" <mytrack.trb", "sh"};
+    const std::vector<std::string> kTrackAsFile5 = {"sh", "-c", "exec \"$@\" 5<mytrack.trb", "sh"};
+    refusals.insert(refusals.end(), {{"latest.csv", kTrackTail, kPlain},
+                                     {"link to link.csv", kTrackTail, kPlain},
+                                     {"dangling.csv", kTrackTail, kPlain},
+                                     {"other-hard.csv", kNotText, kPlain},
+                                     {"/dev/stdin", kTrackTail, kTrackAsInput},
+                                     {"/proc/self/fd/5", kTrackTail, kTrackAsFile5}});
   }
-  for (const auto& [name, reason] : refusals) {
-    RunResult result = Run({name});
+  for (const auto& [name, reason, prefix] : refusals) {
+    RunResult result = Run({name}, prefix);
     EXPECT_EQ(result.console, Console(kBanner + name + reason + Summary(name, 0) + kPrompt));
-    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.exit_status, 1) << name;
+    EXPECT_EQ(result.errors.rfind("trb2csv: " + name + ": ", 0), 0u) << result.errors;
   }
   EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), input);
-  EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.trb")), other);
-  EXPECT_EQ(ReadFileBytes(dir_.File("From Device/ceTrackTail.trb")), other);
+  for (const char* name : {"mytrack.trb", "From Device/ceTrackTail.trb", "ceTrackTail.trb.bak"}) {
+    EXPECT_EQ(ReadFileBytes(dir_.File(name)), other) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(dir_.File("photo.csv")), picture);
   EXPECT_FALSE(FileExists(dir_.File("new.tRb")));
+  EXPECT_FALSE(FileExists(dir_.File("new.trb")));
   EXPECT_FALSE(FileExists(dir_.File("MyTrack.TRB")));
 }
 
-TEST_F(TrackTail, OutputThatIsStandardOutputFollowsTheConsoleText) {
+// Written through the stream at its position: after the console text, or at
+// the end of a log that standard error appends to.
+TEST_F(TrackTail, OutputThatIsAStandardStreamFollowsWhatItHolds) {
   if (TestingWindowsProgram()) GTEST_SKIP() << "no /dev/stdout on Windows";
   WriteInput(5, TrackBody(kFivePoints));
   ASSERT_TRUE(WriteFileBytes(dir_.File("log.txt"), std::string(5000, 'x')));
@@ -368,13 +415,38 @@ TEST_F(TrackTail, OutputThatIsStandardOutputFollowsTheConsoleText) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(ReadFileBytes(dir_.File("log.txt")),
             kBanner + std::string(kFivePointLines) + Summary("/dev/stdout", 5) + kPrompt);
+
+  const std::string log = "an earlier line\n" + std::string(12000, 'l') + "\n";
+  ASSERT_TRUE(WriteFileBytes(dir_.File("app.log"), log));
+  RunResult appended = Run({"/dev/stderr"}, {"sh", "-c", "exec \"$@\" 2>>app.log", "sh"});
+  EXPECT_EQ(appended.exit_status, 0);
+  EXPECT_EQ(appended.console, kBanner + Summary("/dev/stderr", 5) + kPrompt);
+  EXPECT_EQ(ReadFileBytes(dir_.File("app.log")), log + kFivePointLines);
 }
+
+// Runs the program twice on one output, the second while the first is
+// stopped as it writes (strace stops it), and lets the first go on after.
+// The first run's status goes to first.status.
+const std::vector<std::string> kSecondWhileFirstWrites = {
+    "sh", "-c",
+    "strace -qq -o /dev/null -P \"$1\" -e trace=write -e inject=write:signal=SIGSTOP "
+    "  sh -c 'echo $$ >first.pid; exec \"$@\"' sh \"$0\" \"$1\" >/dev/null 2>&1 &\n"
+    "for _ in $(seq 400); do\n"
+    "  [ -s first.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' \"/proc/$(cat first.pid)/stat\" && break\n"
+    "  sleep 0.05\n"
+    "done 2>/dev/null\n"
+    "\"$0\" \"$1\"\n"
+    "kill -s CONT \"$(cat first.pid)\"\n"
+    "wait $!\n"
+    "echo $? >first.status"};
 
 // Another run holds the output (a lock on POSIX, the open file on Windows):
 // this one is kept out and changes nothing. Two runs started together leave
 // the whole CSV of one of them, never a mix.
 TEST_F(TrackTail, OneWriterAtATime) {
   const std::string shared = dir_.File("shared.csv");
+  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
+  const bool launched = launcher && *launcher;
   if (!TestingWindowsProgram()) {
     WriteInput(5, TrackBody(kFivePoints));
     ASSERT_TRUE(WriteFileBytes(shared, "held\r\n"));
@@ -385,7 +457,15 @@ TEST_F(TrackTail, OneWriterAtATime) {
     EXPECT_EQ(kept_out.console,
               kBanner + shared + " could not opend!\n" + Summary(shared, 0) + std::string(kPrompt));
     EXPECT_EQ(kept_out.exit_status, 1);
+    EXPECT_EQ(kept_out.errors, "trb2csv: " + shared + ": held by another run of trb2csv\n");
     EXPECT_EQ(ReadFileBytes(shared), "held\r\n");
+  }
+  // Two real runs meet: the second starts while the first holds the file.
+  if (!TestingWindowsProgram() && !launched && std::system("command -v strace >/dev/null") == 0) {
+    RunResult second = Run({"shared.csv"}, kSecondWhileFirstWrites);
+    EXPECT_EQ(second.errors, "trb2csv: shared.csv: held by another run of trb2csv\n");
+    EXPECT_EQ(ReadFileBytes(dir_.File("first.status")), "0\n");
+    EXPECT_EQ(ReadFileBytes(shared), kFivePointLines);
   }
 
   std::string whole[2];
@@ -401,8 +481,7 @@ TEST_F(TrackTail, OneWriterAtATime) {
   }
   const std::vector<std::string> both_at_once = {
       "sh", "-c", "(cd a && exec \"$@\") & (cd b && exec \"$@\"); wait", "sh"};
-  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
-  const int pairs = launcher && *launcher ? 10 : 300;
+  const int pairs = launched ? 10 : 300;
   for (int pair = 0; pair < pairs; ++pair) {
     RunResult result = Run({shared}, both_at_once);
     const std::string csv = ReadFileBytes(shared);
@@ -414,7 +493,7 @@ TEST_F(TrackTail, OneWriterAtATime) {
 TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), "short"));
   RunResult result = Run({"ceTrackTail.trb"});
-  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(ReadFileBytes(dir_.File("ceTrackTail.trb")), "short");
 }
 
@@ -435,6 +514,7 @@ TEST_F(TrackTail, OutputThatIsAFolderCannotBeOpened) {
   EXPECT_EQ(result.console, Console(kBanner + std::string("out.csv could not opend!\n") +
                                     Summary("out.csv", 0) + kPrompt));
   EXPECT_EQ(result.exit_status, 1);
+  EXPECT_NE(result.errors.find("trb2csv: out.csv: "), std::string::npos);
 }
 
 TEST_F(TrackTail, PermissionsAreReportedNotIgnored) {
@@ -446,6 +526,7 @@ TEST_F(TrackTail, PermissionsAreReportedNotIgnored) {
   EXPECT_EQ(locked_output.console, Console(kBanner + std::string("locked.csv could not opend!\n") +
                                            Summary("locked.csv", 0) + kPrompt));
   EXPECT_EQ(locked_output.exit_status, 1);
+  EXPECT_EQ(locked_output.errors, "trb2csv: locked.csv: Permission denied\n");
   EXPECT_EQ(ReadFileBytes(dir_.File("locked.csv")), "keep\r\n");
 
   ASSERT_EQ(chmod(dir_.File("ceTrackTail.trb").c_str(), 0), 0);
@@ -462,7 +543,7 @@ TEST_F(TrackTail, InputsOfEveryLengthAroundTheHeader) {
     RunResult result = Run({"-quiet"});
     SCOPED_TRACE(size);
     EXPECT_EQ(result.console, "");
-    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.exit_status, size <= 204 ? 1 : 0);
     std::string expected;
     if (size >= 204 + 48) expected += "1.000000 , 2.000000 , \"1\"\r\n";
     if (size >= 204 + 96) expected += "3.000000 , 4.000000 , \"2\"\r\n";
@@ -525,26 +606,41 @@ TEST_F(CommandLine, HelpAndVersionReadAndWriteNothing) {
 }
 
 TEST_F(CommandLine, SingleArgumentNamesTheOutput) {
-  for (std::string name :
-       {"out.csv", "-quietly", "-quie", "with blank.csv", "-", "-q", "--quiet"}) {
+  for (std::string name : {"out.csv", "with blank.csv", "./-quietly", "./-"}) {
     RunResult result = Run({name});
     EXPECT_EQ(result.console, Console(kBanner + Summary(name, 1) + kPrompt)) << name;
+    EXPECT_EQ(result.errors, "") << name;
     EXPECT_EQ(Csv(name), kLine) << name;
   }
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+// An option that trb2csv does not know is not taken for a file to write.
+TEST_F(CommandLine, UnknownOptionsAreRefusedAndTouchNothing) {
+  for (std::string option : {"--quiet", "-q", "-v", "-help", "-o", "-quietly", "-quie", "-"}) {
+    RunResult result = Run({option});
+    EXPECT_EQ(result.console, "") << option;
+    EXPECT_EQ(result.exit_status, 2) << option;
+    EXPECT_EQ(result.errors.rfind(Console("trb2csv: unknown option " + option + "\nUsage: "), 0),
+              0u)
+        << result.errors;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1)
+      << "only the track file";
 }
 
 TEST_F(CommandLine, OtherArgumentListsGiveTheDefaults) {
   struct Case {
     std::vector<std::string> arguments;
     bool quiet;
+    std::string ignored;  // as standard error names them
   } cases[] = {
-      {{"-quiet", "out.csv"}, true},
-      {{"-QUIET", "a", "b"}, true},
-      {{"out.csv", "-quiet"}, false},
-      {{"one.csv", "two.csv"}, false},
-      {{""}, false},
-      {{"", ""}, false},
+      {{"-quiet", "out.csv"}, true, "out.csv"},
+      {{"-QUIET", "a", "b"}, true, "a b"},
+      {{"out.csv", "-quiet"}, false, "out.csv -quiet"},
+      {{"one.csv", "two.csv"}, false, "one.csv two.csv"},
+      {{""}, false, ""},
+      {{"", ""}, false, " "},
   };
   for (const Case& c : cases) {
     unlink(dir_.File(kDefaultOutput).c_str());
@@ -553,6 +649,12 @@ TEST_F(CommandLine, OtherArgumentListsGiveTheDefaults) {
     EXPECT_EQ(result.console, c.quiet ? "" : loud) << c.arguments[0];
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(Csv(), kLine);
+    if (c.arguments.size() > 1) {
+      EXPECT_EQ(result.errors.rfind(Console("trb2csv: " + c.ignored + ": ignored; "), 0), 0u)
+          << result.errors;
+    } else {
+      EXPECT_EQ(result.errors, "");
+    }
   }
   EXPECT_FALSE(FileExists(dir_.File("out.csv")));
   EXPECT_FALSE(FileExists(dir_.File("one.csv")));

@@ -3,8 +3,9 @@
 # track file, the CSV file or the console fail, for every such call of a run,
 # and checks each time the console text, the exit status and both files: the
 # track file is never changed, a run that reports success has written the
-# whole CSV file, and a failed write never leaves new lines before old ones
-# unreported.
+# whole CSV file, a failed write never leaves new lines before old ones
+# unreported, a check that cannot be made refuses the run, and a failed run
+# says why on standard error.
 #
 #   fault_injection_test.sh PROGRAM
 set -u
@@ -42,10 +43,10 @@ printf 'old\r\n' > short_old.csv
 
 # Runs trb2csv in a fresh folder, under the given command (strace, a limit)
 # if any, and kills it if it has not ended within 10 s. Sets $status and
-# $console; leaves the CSV file in run/.
+# $console; leaves the CSV file and standard error in run/.
 run() {
   rm -rf run && mkdir run && cp "$track" run/ceTrackTail.trb && cp "$old" run/KeloTrackTail.csv
-  (cd run && setsid -w timeout -k 2 10 "$@" "$program" </dev/null >console.txt) 2>/dev/null
+  (cd run && setsid -w timeout -k 2 10 "$@" "$program" </dev/null >console.txt 2>errors.txt) 2>/dev/null
   status=$?
   [ "$status" != 124 ] || fail "hung: $*"
   console=$(cat run/console.txt; echo .)
@@ -124,6 +125,9 @@ while read -r call file error when outcome with; do
       cmp -s "$csv" "$new" || fail "$case: the CSV file is not whole" ;;
   esac
   [ "$status" = "$expected_status" ] || fail "$case: exit status $status"
+  if [ "$expected_status" = 1 ] && [ "$track" != large.trb ]; then
+    grep -q '^trb2csv: .*: ..' run/errors.txt || fail "$case: no cause on standard error"
+  fi
   [ "$console" = "$expected" ] || fail "$case: console text: $console"
   cmp -s run/ceTrackTail.trb "$track" || fail "$case: the track file was changed"
 done <<'TABLE'
@@ -137,13 +141,18 @@ read        input   EINTR   1   whole
 read        input   EINTR   2   whole
 read        input   EINTR   3   whole
 close       input   EIO     1   whole
-newfstatat  input   EIO     1   whole
-newfstatat  output  EIO     1   whole
-newfstatat  output  EIO     2   whole
+newfstatat  input   EIO     1   not_opened
+readlink    output  EIO     1   not_opened
+readlink    output  ENOMEM  1   not_opened
+newfstatat  output  EIO     1   not_opened
+newfstatat  output  EIO     2   not_opened
+newfstatat  output  EIO     3   not_opened
+newfstatat  output  ENOMEM  4   not_opened
 openat      output  EIO     1+  not_opened
 openat      output  ENOSPC  1+  not_opened
 openat      output  EINTR   1   whole
-newfstatat  output  EIO     3   not_written
+openat      output  EACCES  2   not_opened
+read        output  EIO     1   not_opened
 write       output  ENOSPC  1+  not_written
 write       output  EIO     1+  not_written
 write       output  EPIPE   1+  not_written
@@ -154,8 +163,9 @@ ftruncate   output  EINTR   1   whole
 write       output  SIGTERM 1   ended_whole
 fsize       output  1       -   not_written   large,short_old
 fsize       output  1       -   not_written   large
-close       output  EIO     1   not_closed
-close       output  EINTR   1   not_closed
+close       output  EIO     1   whole
+close       output  EIO     2   not_closed
+close       output  EINTR   2   not_closed
 write       console EIO     1+  console_lost
 write       console EPIPE   1+  console_lost
 write       console EPIPE   1+  console_lost  large

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 
@@ -31,23 +32,24 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
   argv.push_back(nullptr);
 
   int console[2];
-  if (pipe(console) != 0) throw std::runtime_error("cannot create a pipe");
+  int errors[2];
+  if (pipe(console) != 0 || pipe(errors) != 0) throw std::runtime_error("cannot create a pipe");
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) {
     setsid();  // no controlling terminal: /dev/tty cannot be opened
     int no_input = open("/dev/null", O_RDONLY);
     if (no_input < 0 || dup2(no_input, 0) < 0 || dup2(console[1], 1) < 0 ||
-        chdir(folder.c_str()) != 0) {
+        dup2(errors[1], 2) < 0 || chdir(folder.c_str()) != 0) {
       _exit(127);
     }
-    close(console[0]);
-    close(console[1]);
+    for (int end : {console[0], console[1], errors[0], errors[1]}) close(end);
     execvp(argv[0], argv.data());
     _exit(127);
   }
   close(console[1]);
-  RunResult result = {-1, ""};
+  close(errors[1]);
+  RunResult result = {-1, "", ""};
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeLimitSeconds);
   const auto milliseconds_left = [&deadline] {
@@ -55,20 +57,27 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
         deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<long long>(left.count(), 0));
   };
-  // The console text until the program and all it started let go of it,
-  // then the exit; the child leads a process group of its own (setsid).
+  // Both texts until the program and all it started let go of them, then
+  // the exit; the child leads a process group of its own (setsid).
   bool hung = false;
-  pollfd console_ready = {console[0], POLLIN, 0};
-  for (char chunk[4096];;) {
-    const int polled = poll(&console_ready, 1, milliseconds_left());
+  pollfd ready[2] = {{console[0], POLLIN, 0}, {errors[0], POLLIN, 0}};
+  std::string* texts[2] = {&result.console, &result.errors};
+  for (char chunk[4096]; ready[0].fd >= 0 || ready[1].fd >= 0;) {
+    const int polled = poll(ready, 2, milliseconds_left());
     if (polled < 0 && errno == EINTR) continue;
     if (polled <= 0) {
       hung = true;
       break;
     }
-    const ssize_t got = read(console[0], chunk, sizeof chunk);
-    if (got <= 0) break;
-    result.console.append(chunk, static_cast<std::size_t>(got));
+    for (int i = 0; i < 2; ++i) {
+      if (ready[i].revents == 0) continue;
+      const ssize_t got = read(ready[i].fd, chunk, sizeof chunk);
+      if (got <= 0) {
+        ready[i].fd = -1;  // poll passes over it from now on
+      } else {
+        texts[i]->append(chunk, static_cast<std::size_t>(got));
+      }
+    }
   }
   int status = 0;
   while (!hung && waitpid(child, &status, WNOHANG) == 0) {
@@ -84,6 +93,7 @@ RunResult RunTrb2csv(const std::string& folder, const std::vector<std::string>& 
     status = -1;
   }
   close(console[0]);
+  close(errors[0]);
   if (status >= 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   return result;
 }

@@ -9,6 +9,7 @@
 struct RunResult {
   int exit_status;      // -1 if the program did not exit normally
   std::string console;  // all it wrote to standard output
+  std::string errors;   // all it wrote to standard error
 };
 
 // Runs the program under test in folder with the given arguments, with
