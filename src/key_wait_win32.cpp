@@ -73,15 +73,16 @@ void WaitForKey(const char* prompt) {
 
   HANDLE input = OpenConsole("CONIN$");
   if (input == INVALID_HANDLE_VALUE) return;
+  DWORD saved_mode = 0;
+  GetConsoleMode(input, &saved_mode);
+  SetConsoleMode(input, 0);
   // Standard output is a console if it has a console mode, and a process has
-  // only one console.
+  // only one console. Shown once the mode is set, so that a key pressed on
+  // seeing it is read as a key, Ctrl+C too.
   DWORD output_mode;
   if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &output_mode)) {
     WriteToConsole(prompt, static_cast<DWORD>(std::strlen(prompt)));
   }
-  DWORD saved_mode = 0;
-  GetConsoleMode(input, &saved_mode);
-  SetConsoleMode(input, 0);
   unsigned char key[2];
   bool has_second_byte = false;
   bool got_key = ReadKey(input, key, &has_second_byte);

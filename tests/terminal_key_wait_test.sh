@@ -49,15 +49,18 @@ stopped() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = T ]; }
 # The run as a non-interactive shell makes it (an interactive one would mend
 # the terminal mode itself after a job killed by a signal): it records the
 # mode before and after, the exit status, and the program's PID, with the
-# signals given as $3 ignored; with $5 set, standard output goes through a
-# pipe into the file name.out.
+# signals given as $3 ignored; with $5 "piped", standard output goes through
+# a pipe into the file name.out, with $5 "closed" it is closed.
 cat > "$work/run.sh" <<'SCRIPT'
-work=$1 name=$2 ignored=$3 program=$4 piped=$5
+work=$1 name=$2 ignored=$3 program=$4 output=$5
 stty -g > "$work/$name.before"
 run() { bash -c 'echo $$ > "$1"; [ -z "$2" ] || trap "" $2; exec "$3"' - "$work/$name.pid" "$ignored" "$program"; }
-if [ -n "$piped" ]; then
+if [ "$output" = piped ]; then
   run | cat > "$work/$name.out"
   status=${PIPESTATUS[0]}
+elif [ "$output" = closed ]; then
+  run >&-
+  status=$?
 else
   run
   status=$?
@@ -75,8 +78,8 @@ SCRIPT
 # prompt is shown after this run's marker. Then reads for half a second
 # whatever the program may have left unread.
 start_run() {
-  local name=$1 folder=$2 ignored=${3:-} piped=${4:-}
-  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program' '$piped'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
+  local name=$1 folder=$2 ignored=${3:-} output=${4:-}
+  tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program' '$output'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
   wait_until test -s "$work/$name.pid" || fail "$name: not started"
   pid=$(cat "$work/$name.pid")
   wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
@@ -94,7 +97,7 @@ status_is() {
   grep -qx "status=$2" "$work/$1.status" || fail "$1: exit status $(cat "$work/$1.status")"
 }
 
-# Too short to convert: banner and prompt only.
+# Too short to convert: banner and prompt only, and status 1.
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 # Reaches the load limit: a pause at the limit notice, then one at the end.
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
@@ -109,7 +112,7 @@ start_run letter short
 tmux -L "$socket" send-keys -t test "x"
 finish_run letter
 shows_lines "Press any keyx" "LEFT<>" || fail "letter: not echoed after the prompt, or no line end"
-status_is letter 0
+status_is letter 1
 
 start_run arrow short
 tmux -L "$socket" send-keys -t test Up
@@ -130,7 +133,7 @@ shows_lines "Press any keyä" "LEFT<>" || fail "utf8: the character was not echo
 start_run ctrl_c short
 tmux -L "$socket" send-keys -t test C-c
 finish_run ctrl_c
-status_is ctrl_c 0
+status_is ctrl_c 1
 
 # F5 sends a control sequence (Esc [ 1 5 ~), F1 an SS3 one (Esc O P).
 for key in F5 F1; do
@@ -149,6 +152,13 @@ shows_lines "Press any keyp" "LEFT<>" || fail "piped: the prompt was not shown o
 [ "$(cat "$work/piped.out")" = "$(printf 'KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n\nPress any key')" ] ||
   fail "piped: standard output got $(cat "$work/piped.out")"
 
+# Standard output closed: no file or terminal takes its number, and the
+# terminal shows the prompt.
+start_run closed short "" closed
+tmux -L "$socket" send-keys -t test "c"
+finish_run closed
+shows_lines "Press any keyc" "LEFT<>" || fail "closed: the prompt was not shown on the terminal"
+
 # Signals that end the program: the mode is restored, the status tells the signal.
 for signal in TERM QUIT USR1 ALRM; do
   start_run "sig$signal" short
@@ -163,7 +173,7 @@ kill -s HUP "$pid"
 tmux -L "$socket" send-keys -t test "h"
 finish_run ignored_hup
 shows_lines "Press any keyh" "LEFT<>" || fail "ignored_hup: the wait did not end on the key"
-status_is ignored_hup 0
+status_is ignored_hup 1
 
 # Stopped during the wait, the program gives the terminal its mode back;
 # continued, it waits again, and one key ends the wait.
@@ -176,7 +186,7 @@ wait_until mode_is_not stop.before || fail "stop: the wait did not take its mode
 tmux -L "$socket" send-keys -t test "s"
 finish_run stop
 shows_lines "Press any keys" "LEFT<>" || fail "stop: the wait did not end on the key"
-status_is stop 0
+status_is stop 1
 
 # Started in the background, the program stops when it reaches the wait;
 # brought to the foreground, it waits for a key as any run does.
@@ -188,7 +198,7 @@ tmux -L "$socket" send-keys -t test "fg; echo status=\$?; stty -g > ../backgroun
 wait_until mode_is_not letter.before || fail "background: the wait did not take its mode"
 tmux -L "$socket" send-keys -t test "g"
 wait_until shows "END-background" || fail "background: the run did not end"
-shows "status=0" || fail "background: wrong exit status"
+shows "status=1" || fail "background: wrong exit status"
 cmp -s letter.before background.after || fail "background: terminal mode changed"
 
 # Two keys typed at the limit notice: the first ends that pause, the second,
