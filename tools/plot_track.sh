@@ -7,14 +7,42 @@
 #
 # Installed as trb2csv-plot.
 set -euo pipefail
-if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-  echo "usage: $(basename "$0") TRACK.csv PICTURE.png [TITLE]" >&2
-  exit 2
+name=$(basename "$0")
+usage() { echo "usage: $name TRACK.csv PICTURE.png [TITLE]"; }
+# Usage errors end with status 2, files that are refused with 1.
+refuse() {
+  echo "$name: $2" >&2
+  [ "$1" = 2 ] && usage >&2
+  exit "$1"
+}
+if [ "${1:-}" = -h ] || [ "${1:-}" = --help ]; then
+  usage
+  echo "Draws the track in TRACK.csv, as trb2csv writes it, into the PNG picture"
+  echo "PICTURE.png, which is replaced only by a whole new picture."
+  exit 0
 fi
+[ $# -ge 2 ] && [ $# -le 3 ] || refuse 2 "a CSV file and a picture name are needed"
 csv=$1
 png=$2
 title=${3:-$(basename "$csv")}
-[ -s "$csv" ] || { echo "$(basename "$0"): $csv is missing or empty" >&2; exit 1; }
+case ${png,,} in *.png) ;; *) refuse 2 "$png: the picture's name must end in .png" ;; esac
+[ "$csv" -ef "$png" ] && refuse 2 "$png: is the CSV file itself"
+[ -s "$csv" ] || refuse 1 "$csv: is missing or empty"
+first_line=$(head -n 1 "$csv" | tr -d '\r')
+[[ $first_line =~ ^-?[0-9]+\.[0-9]{6}\ ,\ -?[0-9]+\.[0-9]{6}\ ,\ \"[0-9]+\"$ ]] ||
+  refuse 1 "$csv: is not a CSV file of trb2csv (its first line is not latitude , longitude , \"number\")"
+if [ -e "$png" ] || [ -L "$png" ]; then
+  [ "$(head -c 8 "$png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+    refuse 1 "$png: exists and is not a PNG picture, so it is not replaced"
+fi
+
+# Drawn into a file beside the picture, which takes its place only when
+# gnuplot has succeeded.
+drawing=$(mktemp "$(dirname "$png")/.$(basename "$png").XXXXXX")
+trap 'rm -f "$drawing"' EXIT
+chmod "$(printf '%o' $((0666 & ~$(umask))))" "$drawing"
+# A name in single quotes for gnuplot, which doubles a single quote in it.
+quoted() { printf "'%s'" "${1//\'/\'\'}"; }
 
 # A degree of longitude is shorter than one of latitude by the cosine of the
 # latitude: so that the track keeps its shape, a degree of latitude is drawn
@@ -54,11 +82,11 @@ read -r canvas y_scale x_step x_format x_range y_step y_format y_range < <(awk -
            axis(min_lon, max_lon, width, 24, 8), axis(min_lat, max_lat, height, 30, 0)
   }' "$csv")
 
-gnuplot <<GNUPLOT
+gnuplot <<GNUPLOT || refuse 1 "gnuplot failed; $png is left as it was"
 set terminal pngcairo size $canvas font ",11" noenhanced
-set output "$png"
+set output $(quoted "$drawing")
 set datafile separator ","
-set title "$title"
+set title $(quoted "$title")
 set xlabel "longitude (degrees east)"
 set ylabel "latitude (degrees north)"
 set size ratio -$y_scale
@@ -68,6 +96,8 @@ set xtics $x_step format $x_format
 set ytics $y_step format $y_format
 set grid
 set key below
-plot "$csv" using 2:1 title "track" with lines linewidth 2 linecolor rgb "#1f5fa8", \
+plot $(quoted "$csv") using 2:1 title "track" with lines linewidth 2 linecolor rgb "#1f5fa8", \
      "" every ::0::0 using 2:1 title "point 1" with points pointtype 7 pointsize 1.5 linecolor rgb "#c0392b"
 GNUPLOT
+[ -s "$drawing" ] || refuse 1 "gnuplot drew nothing; $png is left as it was"
+mv -f "$drawing" "$png"
