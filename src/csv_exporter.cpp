@@ -7,9 +7,6 @@
 
 namespace {
 
-// The first bytes of an existing output, for the text check.
-unsigned char g_leading_bytes[kTextCheckSize];
-
 // A name that ends in .trb may be the input itself: that is the message then.
 ExportOutcome TrackTailNameOutcome(const char* output_name, const FileIdentity& input) {
   const int file = OpenInputFile(output_name);
@@ -21,14 +18,14 @@ ExportOutcome TrackTailNameOutcome(const char* output_name, const FileIdentity& 
 }
 
 // What keeps the CSV out of the open output file, if anything.
-ExportResult CheckOutput(int output, const char* output_name, const FileIdentity& input,
-                         FileFacts* facts) {
-  if (!GetOutputFacts(output, facts)) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
-  if (facts->has_identity && facts->identity == input) return {ExportOutcome::kInputFile, 0, ""};
-  if (facts->regular && !facts->empty) {
-    const long size = ReadLeadingBytes(output, output_name, g_leading_bytes, kTextCheckSize);
+// The first bytes of the file are read into leading_bytes, kTextCheckSize of them.
+ExportResult CheckOutput(int output, const FileIdentity& input, const FileFacts& facts,
+                         unsigned char* leading_bytes) {
+  if (facts.has_identity && facts.identity == input) return {ExportOutcome::kInputFile, 0, ""};
+  if (facts.regular && !facts.empty) {
+    const long size = ReadLeadingBytes(output, leading_bytes, kTextCheckSize);
     if (size < 0) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
-    if (std::memchr(g_leading_bytes, 0, static_cast<std::size_t>(size))) {
+    if (std::memchr(leading_bytes, 0, static_cast<std::size_t>(size))) {
       return {ExportOutcome::kNotText, 0, ""};
     }
   }
@@ -55,21 +52,23 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
       return {ExportOutcome::kCannotOpen, 0, LastFileError()};
   }
 
-  const int output = OpenOutputFile(output_name);
-  if (output < 0) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
+  // The lines are written over the records in the record buffer, which is
+  // in memory already: a buffer of its own would cost a run more in fresh
+  // pages than the whole conversion does. The output's first bytes are read
+  // into the buffer's end, which the lines never reach.
+  static_assert(kMaxCsvSize + kTextCheckSize <= kRecordBufferSize, "lines and bytes fit");
+  char* csv = reinterpret_cast<char*>(g_record_buffer);
+  const CsvText text = ConvertToCsv(g_record_buffer, g_loaded_byte_count, header_point_count, csv);
+  unsigned char* leading_bytes = g_record_buffer + kRecordBufferSize - kTextCheckSize;
+
   FileFacts facts;
-  const ExportResult check = CheckOutput(output, output_name, *input, &facts);
+  const int output = OpenOutputFile(output_name, &facts);
+  if (output < 0) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
+  const ExportResult check = CheckOutput(output, *input, facts, leading_bytes);
   if (check.outcome != ExportOutcome::kWritten) {
     CloseFile(output);
     return check;
   }
-
-  // The lines are written over the records in the record buffer, which is
-  // in memory already: a buffer of its own would cost a run more in fresh
-  // pages than the whole conversion does.
-  static_assert(kMaxCsvSize <= kRecordBufferSize, "the lines fit the record buffer");
-  char* csv = reinterpret_cast<char*>(g_record_buffer);
-  const CsvText text = ConvertToCsv(g_record_buffer, g_loaded_byte_count, header_point_count, csv);
   const bool written = OverwriteFile(output, facts, csv, text.size);
   const char* write_error = LastFileError();
   const bool closed = CloseFile(output);

@@ -58,19 +58,14 @@ bool GetFileIdentity(int file, FileIdentity* identity);
 // what it holds, held for this run alone: Windows opens it unshared; POSIX
 // locks a regular file (flock), which keeps out another run of the converter
 // but not other programs. A file held or locked by another run, and a FIFO
-// without a reader, are refused at once. Returns -1 on failure.
-int OpenOutputFile(const char* name);
-
-// The facts of the file that OpenOutputFile opened; false if they cannot be
-// known.
-bool GetOutputFacts(int file, FileFacts* facts);
+// without a reader, are refused at once. Sets the facts of the file opened.
+// Returns -1 on failure, also when the facts cannot be known.
+int OpenOutputFile(const char* name, FileFacts* facts);
 
 // Reads up to size bytes from the start of the regular file that
-// OpenOutputFile opened under name, and leaves the file as it was. Returns
-// the number of bytes read, or -1 if they cannot be read (POSIX opens the
-// name once more for this, and takes the bytes only if it reaches the same
-// file).
-long ReadLeadingBytes(int file, const char* name, void* bytes, std::size_t size);
+// OpenOutputFile opened, and leaves the file as it was. Returns the number of
+// bytes read, or -1 if they cannot be read.
+long ReadLeadingBytes(int file, void* bytes, std::size_t size);
 
 // Writes bytes from the start of the file, so that nothing of its earlier
 // content remains: POSIX cuts a regular file to the bytes written afterwards,

@@ -83,6 +83,19 @@ int StandardStreamOf(int file, const struct stat& status) {
   return -1;
 }
 
+// Opens the name with the given access, creating the file if it is missing;
+// -1 with errno set if the file or its status cannot be had.
+int OpenToWrite(const char* name, int access, struct stat* status) {
+  const int file = Open(name, access | O_CREAT | O_NOCTTY);
+  if (file >= 0 && fstat(file, status) != 0) {
+    const int error = errno;
+    close(file);
+    errno = error;
+    return -1;
+  }
+  return file;
+}
+
 bool CutTo(int file, off_t size) {
   while (ftruncate(file, size) != 0) {
     if (errno != EINTR) return false;
@@ -106,11 +119,13 @@ bool CopyFolderOf(const char* name, char* folder, std::size_t size) {
 const char* LastFileError() { return g_file_error; }
 
 void OpenClosedStandardStreams() {
-  for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
+  pollfd streams[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+  if (poll(streams, 3, 0) <= 0) return;  // all open
+  for (const pollfd& stream : streams) {
+    if ((stream.revents & POLLNVAL) == 0) continue;
     // open takes the lowest free number, which is this one.
     const int null_device = open("/dev/null", O_RDWR);
-    if (null_device >= 0 && null_device != stream) close(null_device);
+    if (null_device >= 0 && null_device != stream.fd) close(null_device);
   }
 }
 
@@ -152,16 +167,21 @@ bool GetFileIdentity(int file, FileIdentity* identity) {
 // wrote one file in place at once would mix their lines, so a regular file is
 // locked; a device or FIFO is not, as many runs may write to /dev/null. A
 // file system without locks still gets its file.
-int OpenOutputFile(const char* name) {
-  const int file = Open(name, O_WRONLY | O_CREAT | O_NOCTTY);
+//
+// A regular file is opened for reading too, so that its first bytes can be
+// checked on the same descriptor. Anything else is opened for writing alone,
+// as a FIFO opened for reading too would not wait for its reader; so is a
+// file that may only be written.
+int OpenOutputFile(const char* name, FileFacts* facts) {
+  struct stat status;
+  int file = OpenToWrite(name, O_RDWR, &status);
+  if (file >= 0 && !S_ISREG(status.st_mode)) {
+    close(file);
+    file = -1;
+  }
+  if (file < 0) file = OpenToWrite(name, O_WRONLY, &status);
   if (file < 0) {
     SetFileError(errno);
-    return -1;
-  }
-  struct stat status;
-  if (fstat(file, &status) != 0) {
-    SetFileError(errno);
-    close(file);
     return -1;
   }
   if (S_ISREG(status.st_mode) && flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
@@ -169,44 +189,33 @@ int OpenOutputFile(const char* name) {
     close(file);
     return -1;
   }
-  return file;
-}
-
-bool GetOutputFacts(int file, FileFacts* facts) {
-  struct stat status;
-  if (fstat(file, &status) != 0) {
-    SetFileError(errno);
-    return false;
-  }
   facts->has_identity = true;
   facts->identity = {static_cast<std::uint64_t>(status.st_dev),
                      static_cast<std::uint64_t>(status.st_ino)};
   facts->regular = S_ISREG(status.st_mode);
   facts->empty = facts->regular && status.st_size == 0;
   facts->standard_stream = StandardStreamOf(file, status);
-  return true;
+  return file;
 }
 
-// The output is open for writing only: the name is opened once more to read,
-// and the bytes count only if that reaches the same file.
-long ReadLeadingBytes(int file, const char* name, void* bytes, std::size_t size) {
-  const int reader = Open(name, O_RDONLY | O_NOCTTY);
-  if (reader < 0) {
-    SetFileError(errno);
-    return -1;
+long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(file, static_cast<char*>(bytes) + done, size - done,
+                              static_cast<off_t>(done));
+    if (got > 0) {
+      done += static_cast<std::size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno == EBADF) {  // opened for writing alone
+      g_file_error = "cannot be read, so it is not known to be a text file";
+      return -1;
+    } else if (errno != EINTR) {
+      SetFileError(errno);
+      return -1;
+    }
   }
-  struct stat written;
-  struct stat read;
-  long got = -1;
-  if (fstat(file, &written) != 0 || fstat(reader, &read) != 0) {
-    SetFileError(errno);
-  } else if (!SameFile(written, read)) {
-    g_file_error = "was replaced while it was being opened";
-  } else {
-    got = ReadBytes(reader, bytes, size);
-  }
-  close(reader);
-  return got;
+  return static_cast<long>(done);
 }
 
 bool OverwriteFile(int file, const FileFacts& facts, const char* bytes, std::size_t size) {
@@ -239,13 +248,23 @@ bool CloseFile(int file) {
   return false;
 }
 
-// Follows the name's symbolic links, one at a time, as open would, and looks
-// at each name on the way. Links in the folders of a name do not change its
-// last component; a link's target is read from the folder of the link.
-TrackTailName NamesTrackTailFile(const char* name) {
+namespace {
+
+// A name that cannot be looked at for this cause holds nothing yet, or open
+// refuses it as well: it stands as it is.
+bool StandsAsItIs(int error) {
+  return error == ENOENT || error == ENOTDIR || error == EACCES || error == ELOOP ||
+         error == ENAMETOOLONG;
+}
+
+// Follows the symbolic link that name is, and the links it leads to, one at a
+// time, as open would, and looks at each name on the way. Links in the
+// folders of a name do not change its last component; a link's target is
+// read from the folder of the link.
+TrackTailName FollowLinks(const char* name) {
   constexpr int kMaxLinks = 40;  // as Linux allows
-  char path[PATH_MAX];
-  char target[PATH_MAX];
+  static char path[PATH_MAX];
+  static char target[PATH_MAX];
   g_file_error = std::strerror(ENAMETOOLONG);
   if (std::strlen(name) >= sizeof path) return TrackTailName::kUnknown;
   std::strcpy(path, name);
@@ -253,23 +272,34 @@ TrackTailName NamesTrackTailFile(const char* name) {
     if (EndsInTrackTailExtension(path, std::strlen(path))) return TrackTailName::kYes;
     const ssize_t length = readlink(path, target, sizeof target - 1);
     if (length < 0) {
-      // Not a link, nothing there yet, or a name that open refuses as well:
-      // the name stands as it is.
-      if (errno == EINVAL || errno == ENOENT || errno == ENOTDIR || errno == EACCES ||
-          errno == ELOOP || errno == ENAMETOOLONG) {
-        return TrackTailName::kNo;
-      }
+      if (errno == EINVAL || StandsAsItIs(errno)) return TrackTailName::kNo;  // EINVAL: no link
       SetFileError(errno);
       return TrackTailName::kUnknown;
     }
     target[length] = '\0';
-    char folder[PATH_MAX] = "";
+    static char folder[PATH_MAX];
+    folder[0] = '\0';
     if (target[0] != '/' && !CopyFolderOf(path, folder, sizeof folder)) break;
     if (std::strlen(folder) + static_cast<std::size_t>(length) >= sizeof path) break;
     std::strcpy(path, folder);
     std::strcat(path, target);
   }
   g_file_error = std::strerror(ELOOP);
+  return TrackTailName::kUnknown;
+}
+
+}  // namespace
+
+// Most names are no link: they are told by one lstat, without the buffers
+// that following links takes.
+TrackTailName NamesTrackTailFile(const char* name) {
+  if (EndsInTrackTailExtension(name, std::strlen(name))) return TrackTailName::kYes;
+  struct stat status;
+  if (lstat(name, &status) == 0) {
+    return S_ISLNK(status.st_mode) ? FollowLinks(name) : TrackTailName::kNo;
+  }
+  if (StandsAsItIs(errno)) return TrackTailName::kNo;
+  SetFileError(errno);
   return TrackTailName::kUnknown;
 }
 

@@ -104,35 +104,37 @@ bool GetFileIdentity(int file, FileIdentity* identity) {
 
 // Opened for reading too, so that the first bytes can be checked on this
 // handle; a file that may only be written is opened for writing alone.
-int OpenOutputFile(const char* name) {
+int OpenOutputFile(const char* name, FileFacts* facts) {
   int file = -1;
   for (int access : {_O_RDWR, _O_WRONLY}) {
     if (_sopen_s(&file, name, access | _O_CREAT | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE) ==
         0) {
-      return file;
+      break;
     }
   }
-  SetFileError(errno);
-  return -1;
-}
-
-bool GetOutputFacts(int file, FileFacts* facts) {
+  if (file < 0) {
+    SetFileError(errno);
+    return -1;
+  }
   const HANDLE handle = HandleOf(file);
   facts->has_identity = false;
   facts->regular = false;
   facts->empty = false;
   facts->standard_stream = -1;
-  if (GetFileType(handle) != FILE_TYPE_DISK) return true;  // NUL, CON, a pipe
+  if (GetFileType(handle) != FILE_TYPE_DISK) return file;  // NUL, CON, a pipe
   BY_HANDLE_FILE_INFORMATION information;
-  if (!GetIdentity(handle, &facts->identity, &information)) return false;
+  if (!GetIdentity(handle, &facts->identity, &information)) {
+    _close(file);
+    return -1;
+  }
   facts->has_identity = true;
   facts->regular = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   facts->empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
   facts->standard_stream = StandardStreamOf(facts->identity);
-  return true;
+  return file;
 }
 
-long ReadLeadingBytes(int file, const char* /*name*/, void* bytes, std::size_t size) {
+long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
   if (_lseeki64(file, 0, SEEK_SET) != 0) {
     SetFileError(errno);
     return -1;

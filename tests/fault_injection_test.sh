@@ -142,17 +142,16 @@ read        input   EINTR   2   whole
 read        input   EINTR   3   whole
 close       input   EIO     1   whole
 newfstatat  input   EIO     1   not_opened
-readlink    output  EIO     1   not_opened
-readlink    output  ENOMEM  1   not_opened
 newfstatat  output  EIO     1   not_opened
+newfstatat  output  ENOMEM  1   not_opened
 newfstatat  output  EIO     2   not_opened
-newfstatat  output  EIO     3   not_opened
-newfstatat  output  ENOMEM  4   not_opened
+newfstatat  output  EIO     2+  not_opened
 openat      output  EIO     1+  not_opened
 openat      output  ENOSPC  1+  not_opened
 openat      output  EINTR   1   whole
-openat      output  EACCES  2   not_opened
-read        output  EIO     1   not_opened
+openat      output  EACCES  1   not_opened
+pread64     output  EIO     1   not_opened
+pread64     output  EINTR   1   whole
 write       output  ENOSPC  1+  not_written
 write       output  EIO     1+  not_written
 write       output  EPIPE   1+  not_written
@@ -163,9 +162,8 @@ ftruncate   output  EINTR   1   whole
 write       output  SIGTERM 1   ended_whole
 fsize       output  1       -   not_written   large,short_old
 fsize       output  1       -   not_written   large
-close       output  EIO     1   whole
-close       output  EIO     2   not_closed
-close       output  EINTR   2   not_closed
+close       output  EIO     1   not_closed
+close       output  EINTR   1   not_closed
 write       console EIO     1+  console_lost
 write       console EPIPE   1+  console_lost
 write       console EPIPE   1+  console_lost  large
