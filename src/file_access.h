@@ -28,8 +28,8 @@ struct FileFacts {
   // Windows) has none, and a device is never the track file.
   bool has_identity;
   FileIdentity identity;
-  bool regular;    // a file on a disk, rather than a device, FIFO or socket
-  bool empty;      // a regular file that holds no byte
+  bool regular;  // a file on a disk, rather than a device, FIFO or socket
+  bool empty;    // a regular file that holds no byte
   // 1 or 2 if the file is the one that standard output or standard error
   // writes to (trb2csv /dev/stderr 2>>app.log), -1 otherwise.
   int standard_stream;

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -158,7 +158,8 @@ bool GetFileIdentity(int file, FileIdentity* identity) {
     SetFileError(errno);
     return false;
   }
-  *identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  *identity = {static_cast<std::uint64_t>(status.st_dev),
+               static_cast<std::uint64_t>(status.st_ino)};
   return true;
 }
 
@@ -201,8 +202,8 @@ int OpenOutputFile(const char* name, FileFacts* facts) {
 long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t got = pread(file, static_cast<char*>(bytes) + done, size - done,
-                              static_cast<off_t>(done));
+    const ssize_t got =
+        pread(file, static_cast<char*>(bytes) + done, size - done, static_cast<off_t>(done));
     if (got > 0) {
       done += static_cast<std::size_t>(got);
     } else if (got == 0) {

@@ -33,9 +33,9 @@ bool GetIdentity(HANDLE file, FileIdentity* identity, BY_HANDLE_FILE_INFORMATION
     g_file_error = "its identity (volume and file index) cannot be read";
     return false;
   }
-  *identity = {information->dwVolumeSerialNumber,
-               static_cast<std::uint64_t>(information->nFileIndexHigh) << 32 |
-                   information->nFileIndexLow};
+  *identity = {
+      information->dwVolumeSerialNumber,
+      static_cast<std::uint64_t>(information->nFileIndexHigh) << 32 | information->nFileIndexLow};
   return true;
 }
 

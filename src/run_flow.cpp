@@ -129,8 +129,9 @@ void ExplainLoad(const char* input_name, const char* output_name, const LoadResu
   GetCurrentFolder(folder, sizeof folder);
   std::fprintf(stderr, "trb2csv: %s: %s, in %s", input_name, LastFileError(), folder);
   if (load.outcome == LoadOutcome::kCannotOpen) {
-    std::fprintf(stderr, " (the track is read from this name in the current folder; the one "
-                         "argument names the CSV file to write)");
+    std::fprintf(stderr,
+                 " (the track is read from this name in the current folder; the one "
+                 "argument names the CSV file to write)");
   }
   std::fprintf(stderr, "\n");
 }
@@ -202,9 +203,8 @@ int RunConverter(int argc, const char* const* argv) {
     ExplainLoad(input_name, output_name, load);
     // A run that leaves the CSV file as it was, or not whole, has failed.
     if (g_loaded_byte_count <= 0 || g_loaded_byte_count >= kLoadLimit) failed = true;
-    if (g_loaded_byte_count > 0 &&
-        !ExportTrack(input_name, output_name, load.header_point_count,
-                     load.has_identity ? &load.identity : nullptr)) {
+    if (g_loaded_byte_count > 0 && !ExportTrack(input_name, output_name, load.header_point_count,
+                                                load.has_identity ? &load.identity : nullptr)) {
       failed = true;
     }
   }

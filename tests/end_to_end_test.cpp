@@ -354,25 +354,24 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
     const char* reason;
     std::vector<std::string> prefix;
   };
-  std::vector<Refusal> refusals = {
-      {"ceTrackTail.trb", kInput, kPlain},
-      {"./ceTrackTail.trb", kInput, kPlain},
-      {"soft.csv", kInput, kPlain},
-      {"hard.csv", kInput, kPlain},
-      {"mytrack.trb", kTrackTail, kPlain},
-      {"MyTrack.TRB", kTrackTail, kPlain},
-      {"From Device/ceTrackTail.trb", kTrackTail, kPlain},
-      {dir_.File("From Device/ceTrackTail.trb"), kTrackTail, kPlain},
-      {"new.tRb", kTrackTail, kPlain},
-      {"ceTrackTail.trb.bak", kNotText, kPlain},
-      {"photo.csv", kNotText, kPlain}};
+  std::vector<Refusal> refusals = {{"ceTrackTail.trb", kInput, kPlain},
+                                   {"./ceTrackTail.trb", kInput, kPlain},
+                                   {"soft.csv", kInput, kPlain},
+                                   {"hard.csv", kInput, kPlain},
+                                   {"mytrack.trb", kTrackTail, kPlain},
+                                   {"MyTrack.TRB", kTrackTail, kPlain},
+                                   {"From Device/ceTrackTail.trb", kTrackTail, kPlain},
+                                   {dir_.File("From Device/ceTrackTail.trb"), kTrackTail, kPlain},
+                                   {"new.tRb", kTrackTail, kPlain},
+                                   {"ceTrackTail.trb.bak", kNotText, kPlain},
+                                   {"photo.csv", kNotText, kPlain}};
   if (TestingWindowsProgram()) {
     // Windows names are case-insensitive, and Windows opens a name by its
     // full path: these name the input and mytrack.trb there. Device names
     // with an extension would make no file.
-    for (std::string name : {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb",
-                             "mytrack.trb\\.", "mytrack.trb/.", "mytrack.trb\\x\\..",
-                             "mytrack.trb/sub/..", "MYTRACK.TRB\\."}) {
+    for (std::string name :
+         {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb", "mytrack.trb\\.",
+          "mytrack.trb/.", "mytrack.trb\\x\\..", "mytrack.trb/sub/..", "MYTRACK.TRB\\."}) {
       refusals.push_back({name, kTrackTail, kPlain});
     }
     refusals.push_back({"CETRACKTAIL.TRB", kInput, kPlain});
@@ -432,7 +431,8 @@ const std::vector<std::string> kSecondWhileFirstWrites = {
     "strace -qq -o /dev/null -P \"$1\" -e trace=write -e inject=write:signal=SIGSTOP "
     "  sh -c 'echo $$ >first.pid; exec \"$@\"' sh \"$0\" \"$1\" >/dev/null 2>&1 &\n"
     "for _ in $(seq 400); do\n"
-    "  [ -s first.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' \"/proc/$(cat first.pid)/stat\" && break\n"
+    "  [ -s first.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' \"/proc/$(cat first.pid)/stat\" && "
+    "break\n"
     "  sleep 0.05\n"
     "done 2>/dev/null\n"
     "\"$0\" \"$1\"\n"
