@@ -202,7 +202,7 @@ int RunConverter(int argc, const char* const* argv) {
     }
     ExplainLoad(input_name, output_name, load);
     // A run that leaves the CSV file as it was, or not whole, has failed.
-    if (g_loaded_byte_count <= 0 || g_loaded_byte_count >= kLoadLimit) failed = true;
+    if (g_loaded_byte_count <= 0 || load.record_left_out) failed = true;
     if (g_loaded_byte_count > 0 && !ExportTrack(input_name, output_name, load.header_point_count,
                                                 load.has_identity ? &load.identity : nullptr)) {
       failed = true;

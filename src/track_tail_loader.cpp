@@ -9,7 +9,7 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   const int input = OpenInputFile(input_name);
   if (input < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, 0, false, {}};
+    return {LoadOutcome::kCannotOpen, 0, false, {}, false};
   }
   FileIdentity identity = {};
   const bool has_identity = GetFileIdentity(input, &identity);
@@ -19,11 +19,18 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   unsigned char head[kBodyOffset];
   const long head_size = ReadBytes(input, head, sizeof head);
   long body_size = 0;
+  bool record_left_out = false;
   if (head_size == kBodyOffset) {
     body_size = ReadBytes(input, g_record_buffer, kLoadLimit);
     if (body_size == kLoadLimit) {
       g_loaded_byte_count = kLoadLimit;
       limit_notice(kLoadLimit);
+      // The loaded bytes end inside a record: the file holds one more whole
+      // record if the rest of that one follows, or if that is not known.
+      unsigned char rest[kRecordSize];
+      const long rest_size = kRecordSize - kLoadLimit % kRecordSize;
+      const long got = ReadBytes(input, rest, static_cast<std::size_t>(rest_size));
+      record_left_out = got < 0 || got == rest_size;
     }
   }
   CloseFile(input);  // Everything needed has been read.
@@ -31,9 +38,9 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   // A read error (a directory, a failing device) must not pass for data.
   if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kReadFailed, 0, false, {}};
+    return {LoadOutcome::kReadFailed, 0, false, {}, false};
   }
   const TrackTailLoad load = TakeTrackTail(head, static_cast<std::size_t>(head_size + body_size));
   g_loaded_byte_count = load.loaded_byte_count;
-  return {LoadOutcome::kOpened, load.header_point_count, has_identity, identity};
+  return {LoadOutcome::kOpened, load.header_point_count, has_identity, identity, record_left_out};
 }

@@ -19,6 +19,9 @@ struct LoadResult {
   // be known.
   bool has_identity;
   FileIdentity identity;
+  // At the load limit: whether the file holds a whole record more than was
+  // loaded, so that the CSV cannot hold the whole track.
+  bool record_left_out;
 };
 
 // Called with the loaded byte count when the body reaches the load limit,

@@ -100,17 +100,20 @@ TEST(TakeTrackTail, CountFromAWholeHeaderAndBodyUpToTheLimit) {
 }
 
 TEST_F(TrackTailLoaderTest, StopsAtTheLoadLimitWithANotice) {
+  // 1,366 whole records take 65,568 bytes.
   struct Case {
     std::int32_t body_size, loaded, notices;
+    bool record_left_out;
   } cases[] = {
-      {65533, 65533, 0}, {65534, 65534, 0},  {65535, 65535, 1},
-      {65536, 65535, 1}, {300000, 65535, 1},
+      {65533, 65533, 0, false}, {65534, 65534, 0, false}, {65535, 65535, 1, false},
+      {65536, 65535, 1, false}, {65567, 65535, 1, false}, {65568, 65535, 1, true},
+      {300000, 65535, 1, true},
   };
   for (const Case& c : cases) {
     g_notices = 0;
     std::string body(static_cast<std::size_t>(c.body_size), '\x5A');
     body.back() = '\x01';
-    Load(TrackTailFile(1, body));
+    EXPECT_EQ(Load(TrackTailFile(1, body)).record_left_out, c.record_left_out) << c.body_size;
     EXPECT_EQ(g_loaded_byte_count, c.loaded) << c.body_size;
     EXPECT_EQ(g_notices, c.notices) << c.body_size;
     if (c.notices) {
