@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "console_text.h"
 #include "converter_state.h"
 #include "csv_exporter.h"
 #include "file_access.h"
@@ -36,46 +37,46 @@ bool IsHelpOption(const char* argument) {
 const char kUsageLine[] = "Usage: trb2csv [-quiet | NAME | --help | --version]\n";
 
 void PrintUsage() {
-  std::printf(
-      "%s"
-      "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
-      "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME\n"
-      "(a NAME that starts with - is written ./-NAME).\n"
-      "\n"
-      "  -quiet     no banner, no summary and no closing key wait\n"
-      "  --help     this text\n"
-      "  --version  the version\n"
-      "\n"
-      "Never overwritten: the track file itself, any file named *.trb (also through\n"
-      "a link), and any file that is not text (a NUL byte in its first 4 KiB).\n"
-      "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
-      "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
+  PrintText(stdout,
+            "%s"
+            "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
+            "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME\n"
+            "(a NAME that starts with - is written ./-NAME).\n"
+            "\n"
+            "  -quiet     no banner, no summary and no closing key wait\n"
+            "  --help     this text\n"
+            "  --version  the version\n"
+            "\n"
+            "Never overwritten: the track file itself, any file named *.trb (also through\n"
+            "a link), and any file that is not text (a NUL byte in its first 4 KiB).\n"
+            "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
+            "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
 #ifdef _WIN32
-      "More in the README.\n",
+            "More in the README.\n",
 #else
-      "More in README.md and in the manual page, trb2csv(1).\n",
+            "More in README.md and in the manual page, trb2csv(1).\n",
 #endif
-      kUsageLine);
+            kUsageLine);
 }
 
 // The hint for a name that was taken for the track file rather than the CSV.
 void PrintTrackFileHint(const char* output_name) {
-  std::fprintf(stderr,
-               "trb2csv: %s: a track file is never overwritten; the one argument names the CSV "
-               "file to write, and the track is always read from ceTrackTail.trb in the current "
-               "folder\n",
-               output_name);
+  PrintText(stderr,
+            "trb2csv: %s: a track file is never overwritten; the one argument names the CSV "
+            "file to write, and the track is always read from ceTrackTail.trb in the current "
+            "folder\n",
+            output_name);
 }
 
 void PromptAndWait() {
   const char kPrompt[] = "\nPress any key";
-  std::printf("%s", kPrompt);
+  PrintText(stdout, "%s", kPrompt);
   WaitForKey(kPrompt);
 }
 
 void NoticeLoadLimit(std::int32_t loaded_byte_count) {
-  std::printf("**** ceTrackTail too big to read into memory buffer: %d\n",
-              static_cast<int>(loaded_byte_count));
+  PrintText(stdout, "**** ceTrackTail too big to read into memory buffer: %d\n",
+            static_cast<int>(loaded_byte_count));
   PromptAndWait();
 }
 
@@ -87,30 +88,30 @@ bool ExportTrack(const char* input_name, const char* output_name, std::int32_t h
     case ExportOutcome::kWritten:
       break;
     case ExportOutcome::kInputFile:
-      std::printf("%s is the input file and is not overwritten!\n", output_name);
+      PrintText(stdout, "%s is the input file and is not overwritten!\n", output_name);
       PrintTrackFileHint(output_name);
       break;
     case ExportOutcome::kTrackTailFile:
-      std::printf("%s is a track-tail file and is not overwritten!\n", output_name);
+      PrintText(stdout, "%s is a track-tail file and is not overwritten!\n", output_name);
       PrintTrackFileHint(output_name);
       break;
     case ExportOutcome::kNotText:
-      std::printf("%s is not a text file and is not overwritten!\n", output_name);
-      std::fprintf(stderr, "trb2csv: %s: holds a NUL byte in its first %d bytes\n", output_name,
-                   kTextCheckSize);
+      PrintText(stdout, "%s is not a text file and is not overwritten!\n", output_name);
+      PrintText(stderr, "trb2csv: %s: holds a NUL byte in its first %d bytes\n", output_name,
+                kTextCheckSize);
       break;
     case ExportOutcome::kCannotOpen:
-      std::printf("%s could not opend!\n", output_name);
-      std::fprintf(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
+      PrintText(stdout, "%s could not opend!\n", output_name);
+      PrintText(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
       break;
     case ExportOutcome::kWriteFailed:
-      std::printf("%s could not be written!\n", output_name);
-      std::fprintf(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
+      PrintText(stdout, "%s could not be written!\n", output_name);
+      PrintText(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
       return false;
   }
   if (!g_quiet_mode) {
-    std::printf("%s --> %s : %d Trackpoints\n", input_name, output_name,
-                static_cast<int>(result.records_walked));
+    PrintText(stdout, "%s --> %s : %d Trackpoints\n", input_name, output_name,
+              static_cast<int>(result.records_walked));
   }
   return result.outcome == ExportOutcome::kWritten;
 }
@@ -119,21 +120,21 @@ bool ExportTrack(const char* input_name, const char* output_name, std::int32_t h
 void ExplainLoad(const char* input_name, const char* output_name, const LoadResult& load) {
   if (load.outcome == LoadOutcome::kOpened) {
     if (g_loaded_byte_count == 0) {
-      std::fprintf(stderr,
-                   "trb2csv: %s: holds no track point (%d bytes or fewer); %s was not written\n",
-                   input_name, kBodyOffset, output_name);
+      PrintText(stderr,
+                "trb2csv: %s: holds no track point (%d bytes or fewer); %s was not written\n",
+                input_name, kBodyOffset, output_name);
     }
     return;
   }
   static char folder[4096];
   GetCurrentFolder(folder, sizeof folder);
-  std::fprintf(stderr, "trb2csv: %s: %s, in %s", input_name, LastFileError(), folder);
+  PrintText(stderr, "trb2csv: %s: %s, in %s", input_name, LastFileError(), folder);
   if (load.outcome == LoadOutcome::kCannotOpen) {
-    std::fprintf(stderr,
-                 " (the track is read from this name in the current folder; the one "
-                 "argument names the CSV file to write)");
+    PrintText(stderr,
+              " (the track is read from this name in the current folder; the one "
+              "argument names the CSV file to write)");
   }
-  std::fprintf(stderr, "\n");
+  PrintText(stderr, "\n");
 }
 
 }  // namespace
@@ -157,12 +158,12 @@ int RunConverter(int argc, const char* const* argv) {
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("trb2csv %s\n", TRB2CSV_VERSION);
+    PrintText(stdout, "trb2csv %s\n", TRB2CSV_VERSION);
     return 0;
   }
   // Any other single option is not taken for a file name to write.
   if (argc == 2 && argv[1][0] == '-' && !IsQuietOption(argv[1])) {
-    std::fprintf(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
+    PrintText(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
     return 2;
   }
 
@@ -181,24 +182,24 @@ int RunConverter(int argc, const char* const* argv) {
   }
   if (output_name[0] == '\0') std::strcpy(output_name, "KeloTrackTail.csv");
   if (argc > 2) {
-    std::fprintf(stderr, "trb2csv:");
-    for (int i = g_quiet_mode ? 2 : 1; i < argc; ++i) std::fprintf(stderr, " %s", argv[i]);
-    std::fprintf(stderr, ": ignored; a single argument names the CSV file%s, so %s is written\n",
-                 g_quiet_mode ? ", and -quiet takes none" : "", output_name);
+    PrintText(stderr, "trb2csv:");
+    for (int i = g_quiet_mode ? 2 : 1; i < argc; ++i) PrintText(stderr, " %s", argv[i]);
+    PrintText(stderr, ": ignored; a single argument names the CSV file%s, so %s is written\n",
+              g_quiet_mode ? ", and -quiet takes none" : "", output_name);
   }
 
-  if (!g_quiet_mode) std::printf("KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
+  if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
 
   bool failed = false;
   if (output_name_too_long) {
-    std::printf("Output name is longer than %d characters!\n",
-                static_cast<int>(kNameFieldSize - 1));
+    PrintText(stdout, "Output name is longer than %d characters!\n",
+              static_cast<int>(kNameFieldSize - 1));
     failed = true;
   } else {
     const char input_name[kNameFieldSize] = "ceTrackTail.trb";
     const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
     if (load.outcome != LoadOutcome::kOpened) {
-      std::printf("%s could not opened!\n", input_name);
+      PrintText(stdout, "%s could not opened!\n", input_name);
     }
     ExplainLoad(input_name, output_name, load);
     // A run that leaves the CSV file as it was, or not whole, has failed.

@@ -52,13 +52,16 @@ start_run() {
 }
 
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
+# One track point, 53.5 and 0.
+mkdir "$work/names" && { head -c 200 /dev/zero; printf '\001\000\000\000\000\000\000\000\000\300J@'
+                         head -c 40 /dev/zero; } > "$work/names/ceTrackTail.trb"
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 
 # A fresh Wine prefix takes a while to set up: do it before the first wait.
 mkdir "$work/setup" && (cd "$work/setup" && timeout 180 "$wine" "$program" -quiet </dev/null >/dev/null)
 
-tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" \
-  "env PS1='$ ' HISTFILE= bash --norc --noprofile"
+tmux -u -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" \
+  "env PS1='$ ' HISTFILE= LC_ALL=C.UTF-8 bash --norc --noprofile"
 
 start_run letter short
 tmux -L "$socket" send-keys -t test "x"
@@ -74,6 +77,16 @@ screen | grep -qE "^Press any key.{0,3}status=1$" || fail "arrow: wrong end of r
 # Ctrl+C is not driven here: from a Unix terminal, Wine turns it into a
 # console control event whatever the input mode, so it never reaches the
 # wait as a key, and the program ends with status 0 as a finished run would.
+
+# Names in any script: the file gets the name as typed, and the summary shows it.
+for output in трек.csv Straße.csv 轨迹.csv; do
+  start_run "name-${#output}" names "$output"
+  tmux -L "$socket" send-keys -t test "n"
+  wait_for "^ceTrackTail.trb --> $output : 1 Trackpoints$" 20 || fail "$output: not in the summary"
+  wait_for "status=0" 20 || fail "$output: wrong end of run"
+  [ "$(cat "$work/names/$output" 2>/dev/null)" = $'53.500000 , 0.000000 , "1"\r' ] ||
+    fail "$output: no such file, or not the track"
+done
 
 # Standard output into a file: it gets the text it always gets, and the
 # console shows the prompt all the same.

@@ -1,0 +1,18 @@
+// The converter's text for standard output and standard error.
+//
+// The text is UTF-8 where names are (the Windows program's manifest makes
+// them so): a console shows it as it was typed, whatever its code page, and
+// a file or a pipe gets the bytes, with CR LF line ends on Windows.
+
+#ifndef TRB2CSV_CONSOLE_TEXT_H_
+#define TRB2CSV_CONSOLE_TEXT_H_
+
+#include <cstdio>
+
+// As std::fprintf to stream, which is stdout or stderr.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void PrintText(std::FILE* stream, const char* format, ...);
+
+#endif  // TRB2CSV_CONSOLE_TEXT_H_
