@@ -2,6 +2,7 @@
 
 #include "console_text.h"
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf's own interface, checked by its format attribute
 void PrintText(std::FILE* stream, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);

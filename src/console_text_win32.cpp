@@ -15,6 +15,7 @@ wchar_t g_wide_text[2 * sizeof g_text];
 // A console is written in UTF-16, which no code page can spoil: the C
 // library would pass the bytes through a code page of its own. The text is
 // in the ANSI code page, UTF-8 under the manifest.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf's own interface, checked by its format attribute
 void PrintText(std::FILE* stream, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
