@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -14,45 +15,88 @@ namespace {
 const std::vector<TrackPoint> kPoints = {
     {53.55808, 10.004}, {100.0, 10.0}, {0.0, -360.0}, {-0.0000001, 180.0}, {-90.0, -180.0000001}};
 
-TEST(MapFormats, GpxAndKmlHoldTheCsvLinesOnTheEarthWithTheirText) {
-  const std::string body = TrackBody(kPoints);
+std::string Document(MapFormat format, const std::string& name, const std::string& body,
+                     std::int32_t count) {
+  std::vector<char> text(kMaxMapTrackSize);
   const auto* records = reinterpret_cast<const unsigned char*>(body.data());
-  const auto loaded = static_cast<std::int32_t>(body.size());
-  std::vector<char> text(kMaxGpxSize);
+  const std::size_t size = WriteMapTrack(
+      format, name.c_str(), records, static_cast<std::int32_t>(body.size()), count, text.data());
+  const MapDocument parts = DocumentOf(format);
+  return parts.head + std::string(text.data(), size) + parts.tail;
+}
 
+TEST(MapFormats, TracksHoldTheCsvLinesOnTheEarthWithTheirTextAndTheirName) {
+  const std::string body = TrackBody(kPoints);
+  const std::string name = "walk \"1\" & <2>'s";
   EXPECT_EQ(
-      std::string(text.data(), WriteGpx(records, loaded, 100, text.data())),
+      Document(MapFormat::kGpx, name, body, 100),
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"trb2csv\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-      "<trk><name>ceTrackTail</name><trkseg>\n"
+      "<trk><name>walk &quot;1&quot; &amp; &lt;2&gt;&apos;s</name><trkseg>\n"
       "<trkpt lat=\"53.558080\" lon=\"10.004000\"/>\n"
       "<trkpt lat=\"-0.000000\" lon=\"180.000000\"/>\n"
       "</trkseg></trk>\n</gpx>\n");
-  EXPECT_EQ(std::string(text.data(), WriteKml(records, loaded, 100, text.data())),
+  EXPECT_EQ(Document(MapFormat::kKml, "Alster", body, 100),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-            "<Placemark><name>ceTrackTail</name>\n"
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n"
+            "<Placemark><name>Alster</name>\n"
             "<LineString><tessellate>1</tessellate><coordinates>\n"
             "10.004000,53.558080\n"
             "180.000000,-0.000000\n"
-            "</coordinates></LineString></Placemark>\n</kml>\n");
+            "</coordinates></LineString></Placemark>\n</Document>\n</kml>\n");
+  EXPECT_EQ(Document(MapFormat::kGeoJson, "a\\b\"c\x01", body, 100),
+            "{\"type\":\"FeatureCollection\",\"features\":[\n"
+            "{\"type\":\"Feature\",\"properties\":{\"name\":\"a\\\\b\\\"c\\u0001\"},"
+            "\"geometry\":{\"type\":\"LineString\",\"coordinates\":"
+            "[[10.004000,53.558080],[180.000000,-0.000000]]}}\n]}\n");
+  EXPECT_EQ(Document(MapFormat::kGeoJson, "one", body, 3),
+            "{\"type\":\"FeatureCollection\",\"features\":[\n"
+            "{\"type\":\"Feature\",\"properties\":{\"name\":\"one\"},"
+            "\"geometry\":{\"type\":\"Point\",\"coordinates\":[10.004000,53.558080]}}\n]}\n")
+      << "the point count ends the walk";
+  std::vector<char> text(kMaxMapTrackSize);
+  EXPECT_EQ(WriteMapTrack(MapFormat::kGeoJson, "none", nullptr, 0, 0, text.data()), 0u);
+
   double coordinates[2 * kMaxRecords];
-  ASSERT_EQ(TakePointsOnTheEarth(records, loaded, 100, coordinates), 2);
+  const auto* records = reinterpret_cast<const unsigned char*>(body.data());
+  ASSERT_EQ(TakePointsOnTheEarth(records, static_cast<std::int32_t>(body.size()), 100, coordinates),
+            2);
   EXPECT_EQ(coordinates[2], -0.0000001);
   EXPECT_EQ(coordinates[3], 180.0);
-  EXPECT_EQ(TakePointsOnTheEarth(records, loaded, 3, coordinates), 1)
-      << "the point count ends the walk";
 }
 
-TEST(MapFormats, LongestTrackFitsTheBuffers) {
+TEST(MapFormats, LongestTrackWithTheLongestNameFitsTheBuffer) {
   const std::string body =
       TrackBody(std::vector<TrackPoint>(kMaxRecords, {-89.9999999, -179.9999999}));
   const auto* records = reinterpret_cast<const unsigned char*>(body.data());
-  std::vector<char> text(kMaxGpxSize);
-  EXPECT_LE(WriteGpx(records, static_cast<std::int32_t>(body.size()), INT32_MAX, text.data()),
-            kMaxGpxSize);
-  EXPECT_LE(WriteKml(records, static_cast<std::int32_t>(body.size()), INT32_MAX, text.data()),
-            kMaxKmlSize);
+  std::vector<char> text(kMaxMapTrackSize);
+  for (const std::string& name :
+       {std::string(kMaxTrackNameSize, '"'), std::string(kMaxTrackNameSize, '\x1f')}) {
+    for (MapFormat format : {MapFormat::kGpx, MapFormat::kKml, MapFormat::kGeoJson}) {
+      EXPECT_LE(WriteMapTrack(format, name.c_str(), records, static_cast<std::int32_t>(body.size()),
+                              INT32_MAX, text.data()),
+                kMaxMapTrackSize);
+    }
+  }
+}
+
+TEST(MapFormats, LengthIsTheGreatCircleDistanceAlongThePoints) {
+  const double kDegree = kEarthRadius * std::acos(-1.0) / 180;
+  const struct {
+    std::vector<double> coordinates;  // latitude, longitude, ...
+    double metres;
+  } kCases[] = {
+      {{}, 0},
+      {{53.5, 10.0}, 0},
+      {{0, 0, 0, 1}, kDegree},
+      {{0, 0, 90, 0}, 90 * kDegree},
+      {{0, 179.5, 0, -179.5}, kDegree},      // across the date line
+      {{60, 0, 60, 1, 60, 0}, 111194.0217},  // a degree of longitude at 60° north, there and back
+  };
+  for (const auto& c : kCases) {
+    const auto points = static_cast<std::int32_t>(c.coordinates.size() / 2);
+    EXPECT_NEAR(TrackLength(c.coordinates.data(), points), c.metres, 0.01) << points;
+  }
 }
 
 }  // namespace

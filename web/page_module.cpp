@@ -1,10 +1,12 @@
 // The web page's converter: the console program's track-tail rules and CSV
-// format, compiled to WebAssembly. The page copies the first input_capacity()
-// bytes of a file to input(), calls convert() with their number, and reads
-// the counts and texts back. One file at a time; everything is static.
+// format, compiled to WebAssembly. The page copies the file's name (without
+// its extension) to name() and the first input_capacity() bytes of the file
+// to input(), calls convert() with their number, and reads the counts and
+// texts back. One file at a time; everything is static.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "csv_format.h"
 #include "map_formats.h"
@@ -16,9 +18,9 @@ namespace {
 
 // No more of a file is ever taken.
 unsigned char g_input[kBodyOffset + kLoadLimit];
+char g_name[kMaxTrackNameSize + 1];
 char g_csv[kMaxCsvSize];
-char g_gpx[kMaxGpxSize];
-char g_kml[kMaxKmlSize];
+char g_tracks[kMapFormats][kMaxMapTrackSize];
 double g_points[2 * kMaxRecords];
 
 struct Conversion {
@@ -26,15 +28,35 @@ struct Conversion {
   std::int32_t records_walked;
   std::int32_t csv_lines;
   std::size_t csv_size;
-  std::size_t gpx_size;
-  std::size_t kml_size;
+  std::size_t track_sizes[kMapFormats];
   std::int32_t points;  // lines whose position is on the earth
+  double length;        // metres along those points
 } g_conversion;
+
+// A document's part: its head, its separator between tracks, its tail, or
+// this file's track.
+enum MapPart { kHead, kSeparator, kTail, kTrack };
+
+const char* MapPartText(int format, int part) {
+  const MapDocument document = DocumentOf(static_cast<MapFormat>(format));
+  switch (part) {
+    case kHead:
+      return document.head;
+    case kSeparator:
+      return document.separator;
+    case kTail:
+      return document.tail;
+    default:
+      return g_tracks[format];
+  }
+}
 
 }  // namespace
 
 PAGE_EXPORT("input") unsigned char* Input() { return g_input; }
 PAGE_EXPORT("input_capacity") std::size_t InputCapacity() { return sizeof g_input; }
+PAGE_EXPORT("name") char* Name() { return g_name; }
+PAGE_EXPORT("name_capacity") std::size_t NameCapacity() { return kMaxTrackNameSize; }
 
 PAGE_EXPORT("convert") void Convert(std::size_t size) {
   Conversion& c = g_conversion;
@@ -47,10 +69,19 @@ PAGE_EXPORT("convert") void Convert(std::size_t size) {
   c.csv_size = csv.size;
   c.csv_lines = 0;
   for (std::size_t i = 0; i < csv.size; ++i) c.csv_lines += g_csv[i] == '\n';
-  c.gpx_size = WriteGpx(records, loaded, count, g_gpx);
-  c.kml_size = WriteKml(records, loaded, count, g_kml);
+  for (int format = 0; format < kMapFormats; ++format) {
+    c.track_sizes[format] = WriteMapTrack(static_cast<MapFormat>(format), g_name, records, loaded,
+                                          count, g_tracks[format]);
+  }
   c.points = TakePointsOnTheEarth(records, loaded, count, g_points);
+  c.length = TrackLength(g_points, c.points);
 }
+
+// The track-tail format's numbers, for the page's messages.
+PAGE_EXPORT("body_offset") std::int32_t BodyOffset() { return kBodyOffset; }
+PAGE_EXPORT("record_size") std::int32_t RecordSize() { return kRecordSize; }
+PAGE_EXPORT("load_limit") std::int32_t LoadLimit() { return kLoadLimit; }
+PAGE_EXPORT("max_records") std::int32_t MaxRecords() { return kMaxRecords; }
 
 PAGE_EXPORT("header_point_count") std::int32_t HeaderPointCount() {
   return g_conversion.load.header_point_count;
@@ -58,14 +89,17 @@ PAGE_EXPORT("header_point_count") std::int32_t HeaderPointCount() {
 PAGE_EXPORT("loaded_byte_count") std::int32_t LoadedByteCount() {
   return g_conversion.load.loaded_byte_count;
 }
-PAGE_EXPORT("load_limit") std::int32_t LoadLimit() { return kLoadLimit; }
 PAGE_EXPORT("records_walked") std::int32_t RecordsWalked() { return g_conversion.records_walked; }
 PAGE_EXPORT("csv_lines") std::int32_t CsvLines() { return g_conversion.csv_lines; }
 PAGE_EXPORT("csv") const char* Csv() { return g_csv; }
 PAGE_EXPORT("csv_size") std::size_t CsvSize() { return g_conversion.csv_size; }
-PAGE_EXPORT("gpx") const char* Gpx() { return g_gpx; }
-PAGE_EXPORT("gpx_size") std::size_t GpxSize() { return g_conversion.gpx_size; }
-PAGE_EXPORT("kml") const char* Kml() { return g_kml; }
-PAGE_EXPORT("kml_size") std::size_t KmlSize() { return g_conversion.kml_size; }
+// format: 0 GPX, 1 KML, 2 GeoJSON; part: 0 head, 1 separator, 2 tail, 3 track.
+PAGE_EXPORT("map_part") const char* MapPart(int format, int part) {
+  return MapPartText(format, part);
+}
+PAGE_EXPORT("map_part_size") std::size_t MapPartSize(int format, int part) {
+  return part == kTrack ? g_conversion.track_sizes[format] : std::strlen(MapPartText(format, part));
+}
 PAGE_EXPORT("points") const double* Points() { return g_points; }
 PAGE_EXPORT("point_count") std::int32_t PointCount() { return g_conversion.points; }
+PAGE_EXPORT("track_length") double Length() { return g_conversion.length; }

@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+"""Times the web page in headless Chromium from the choice of files to the
+result and its drawing, as the page itself measures it: for the largest
+file it takes whole (1,365 records) and for ten such files at once. Prints
+the medians of the rounds against the targets; judges nothing.
+
+  benchmark_page.py trb2csv.html [ROUNDS]
+"""
+import os
+import shutil
+import statistics
+import struct
+import sys
+import tempfile
+
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+import headless_chromium
+
+page = os.path.abspath(sys.argv[1])
+rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+work = tempfile.mkdtemp(prefix="trb2csv-page-benchmark-")
+points = [(47.5 + i * 1e-4, 8.5 + i * 2e-4) for i in range(1365)]
+largest = bytes(200) + struct.pack("<i", 1365) + b"".join(
+    struct.pack("<dd", lat, lon) + bytes(32) for lat, lon in points)
+paths = []
+for i in range(10):
+    paths.append(os.path.join(work, f"track{i}.trb"))
+    with open(paths[-1], "wb") as f:
+        f.write(largest)
+
+driver = headless_chromium.start(work)
+try:
+    driver.get("file://" + page)
+    runs = 0
+
+    def milliseconds(files):
+        global runs
+        driver.find_element(By.ID, "file").send_keys("\n".join(files))
+        runs += 1
+        WebDriverWait(driver, 60).until(
+            lambda d: d.find_element(By.ID, "elapsed").get_attribute("data-run") == str(runs))
+        return float(driver.find_element(By.ID, "elapsed").get_attribute("textContent"))
+
+    one, ten = [], []
+    for _ in range(rounds):  # interleaved, so that a change of load affects both
+        one.append(milliseconds(paths[:1]))
+        ten.append(milliseconds(paths))
+    print(f"web page, {rounds} rounds, medians: the largest file {statistics.median(one):.1f} ms "
+          f"(target: at most 50), ten of them at once {statistics.median(ten):.1f} ms "
+          "(target: at most 200)")
+finally:
+    driver.quit()
+    shutil.rmtree(work, ignore_errors=True)
