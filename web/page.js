@@ -22,7 +22,9 @@ const FORMATS = [
   { name: "GeoJSON", extension: ".geojson", type: "application/geo+json" },
 ];
 const TRACK_PART = 3;
-const MAX_NAME_BYTES = 255;  // of a saved file's name, in UTF-8
+// Of a saved file's name, in UTF-8: what a file system takes, less what
+// Chromium adds while it saves (".crdownload"), or it saves nothing.
+const MAX_NAME_BYTES = 255 - ".crdownload".length;
 
 let runs = 0;
 let tracks = [];  // the files shown, converted
