@@ -3,8 +3,8 @@
 // The controlling terminal is put into a raw mode for the wait: no line
 // input, no echo, no signal or flow-control keys (Ctrl+C is an ordinary
 // key). Pending input is kept, so a key typed during the conversion ends the
-// wait at once. A key is one byte, one UTF-8 character or the whole escape
-// sequence of a special key, so that nothing of it reaches the shell later.
+// wait at once. A key is read whole (terminal_key.h), so that nothing of it
+// reaches the shell later.
 //
 // As other programs that change the terminal mode do, the wait restores the
 // saved mode before any signal that it can catch ends the program, leaves a
@@ -23,12 +23,9 @@
 #include <cstring>
 
 #include "key_wait.h"
+#include "terminal_key.h"
 
 namespace {
-
-// The rest of an escape sequence or of a UTF-8 character arrives within this
-// time; a lone Esc key is followed by nothing.
-constexpr int kSequenceGapMs = 50;
 
 constexpr std::size_t kMaxKeyLength = 16;
 
@@ -165,56 +162,36 @@ bool ReadByte(int timeout_ms, unsigned char* byte) {
 struct Key {
   unsigned char bytes[kMaxKeyLength];
   std::size_t length = 0;
-
-  // Reads the next byte, waiting at most timeout_ms (forever if negative).
-  bool ReadNext(int timeout_ms, unsigned char* byte) {
-    if (!ReadByte(timeout_ms, byte)) return false;
-    if (length < kMaxKeyLength) bytes[length++] = *byte;
-    return true;
-  }
 };
 
-bool IsFinalByteOfControlSequence(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
-
-int Utf8ContinuationBytes(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 1;
-  if (lead >= 0xE0 && lead <= 0xEF) return 2;
-  if (lead >= 0xF0 && lead <= 0xF4) return 3;
-  return 0;
-}
-
-// Reads one whole key; its length is 0 if reading failed.
+// Reads one whole key: the first byte whenever it comes, the rest while they
+// follow each other closely. Its length is 0 if reading failed.
 Key ReadKey() {
   Key key;
+  TerminalKeyDecoder decoder;
   unsigned char byte;
-  if (!key.ReadNext(-1, &byte)) return key;
-  if (byte == 0x1B) {
-    if (!key.ReadNext(kSequenceGapMs, &byte)) return key;  // a lone Esc
-    if (byte == '[') {
-      // Control sequence: parameter bytes up to a final byte.
-      unsigned char next;
-      while (key.ReadNext(kSequenceGapMs, &next) && !IsFinalByteOfControlSequence(next)) {
-      }
-      return key;
-    }
-    if (byte == 'O') {
-      key.ReadNext(kSequenceGapMs, &byte);
-      return key;
-    }
-    // Alt with a key: Esc and that key's byte, or its UTF-8 character.
-  }
-  for (int missing = Utf8ContinuationBytes(byte); missing > 0; --missing) {
-    if (!key.ReadNext(kSequenceGapMs, &byte)) break;
+  for (int timeout_ms = -1; ReadByte(timeout_ms, &byte); timeout_ms = kKeyGapMs) {
+    if (key.length < kMaxKeyLength) key.bytes[key.length++] = byte;
+    if (decoder.Add(byte)) break;
   }
   return key;
 }
 
-// Printable characters are echoed as they came, Enter as a carriage return;
-// control characters and special keys are not echoed.
-bool IsEchoed(const Key& key) {
-  if (key.length == 1) return key.bytes[0] == '\r' || (key.bytes[0] >= 0x20 && key.bytes[0] < 0x7F);
-  return key.length > 1 && Utf8ContinuationBytes(key.bytes[0]) > 0;
-}
+// The terminal in the wait's raw mode, with the signal handlers that restore
+// it, for the life of the object: it ends both on every path.
+class RawModeScope {
+ public:
+  RawModeScope() {
+    InstallHandlers(&previous_);
+    SetRawMode();
+  }
+  ~RawModeScope() { RestoreModeAndHandlers(previous_); }
+  RawModeScope(const RawModeScope&) = delete;
+  RawModeScope& operator=(const RawModeScope&) = delete;
+
+ private:
+  PreviousActions previous_;
+};
 
 // Nothing can be done if a write to the terminal fails.
 void WriteToTerminal(const void* bytes, std::size_t size) {
@@ -235,15 +212,15 @@ void WaitForKey(const char* prompt) {
   // Standard output is the terminal if it is this session's controlling one.
   if (tcgetsid(STDOUT_FILENO) != getsid(0)) WriteToTerminal(prompt, std::strlen(prompt));
 
-  PreviousActions previous;
-  InstallHandlers(&previous);
-  SetRawMode();
-  Key key = ReadKey();
-  RestoreModeAndHandlers(previous);
+  Key key;
+  {
+    RawModeScope raw_mode;
+    key = ReadKey();
+  }
 
   // The line ends after the key, so that the shell's prompt starts a new one.
   if (key.length > 0) {
-    if (IsEchoed(key)) WriteToTerminal(key.bytes, key.length);
+    if (IsEchoedKey(key.bytes, key.length)) WriteToTerminal(key.bytes, key.length);
     WriteToTerminal("\r\n", 2);
   }
   close(g_terminal);
