@@ -8,38 +8,18 @@
 #
 #   console_key_wait_test.sh WINE64 PROGRAM.exe
 set -u
+source "$(dirname "$0")/script_test.sh"
 wine=$1
 program=$(realpath "$2")
-work=$(mktemp -d)
 socket="trb2csv-console-$$"
-failures=0
 : "${WINEPREFIX:?names the Wine prefix of this test}"
+more_cleanup() { "$(dirname "$wine")/wineserver" -k 2>/dev/null; }
 
-cleanup() {
-  tmux -L "$socket" kill-server 2>/dev/null
-  "$(dirname "$wine")/wineserver" -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-screen() { tmux -L "$socket" capture-pane -p -t test; }
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- screen ---"
-  screen
-  failures=$((failures + 1))
-}
-
-# Waits up to the given seconds for the screen, from the line BEGIN-name of
-# the current run on, to match the pattern.
-wait_for() {
-  for _ in $(seq $(($2 * 10))); do
-    screen | sed -n "/^BEGIN-$name\$/,\$p" | grep -qE -- "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# True if the screen, from the line BEGIN-name of the current run on, matches
+# the pattern.
+shows_since_begin() { screen | sed -n "/^BEGIN-$name\$/,\$p" | grep -qE -- "$1"; }
+# Waits up to the given seconds for that.
+wait_for() { wait_until "$2" shows_since_begin "$1"; }
 
 # A key typed before the wait begins is kept for it, as any console event.
 # The line BEGIN-name, which the typed command line does not show, marks the
@@ -96,8 +76,4 @@ wait_for "^Press any keyrstatus=1$" 20 || fail "redirected: the prompt was not s
 [ "$(od -An -c "$work/short/out.txt" | tr -d ' \n')" = 'KeloCEtrbtocsvConverter(Lat-Lon)/v1.018.05.09\r\n\r\nPressanykey' ] ||
   fail "redirected: standard output got $(cat "$work/short/out.txt")"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "console key wait: all cases passed"
+finish "console key wait"

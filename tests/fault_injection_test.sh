@@ -9,21 +9,12 @@
 #
 #   fault_injection_test.sh PROGRAM
 set -u
+source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
-failures=0
-trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 # In a sanitizer build: the leak checker cannot work under strace.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-banner='KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09'
-prompt=$'\nPress any key'
 
 # The track: 200 header bytes, a point count of 3 and three records.
 record() { printf "$1"; head -c 40 /dev/zero; }
@@ -169,8 +160,4 @@ write       console EPIPE   1+  console_lost
 write       console EPIPE   1+  console_lost  large
 TABLE
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "fault injection: all cases passed"
+finish "fault injection"

@@ -5,16 +5,10 @@
 #
 #   map_recipe_test.sh PROGRAM SAMPLE_TRACK
 set -u
+source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$2" "$work/ceTrackTail.trb"
 cd "$work" || exit 1
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 timeout -k 2 10 "$program" -quiet </dev/null || fail "the sample was not converted (or hung)"
 gpsbabel -i unicsv,fields=lat+lon+name -f KeloTrackTail.csv -x transform,trk=wpt,del -o gpx -F track.gpx ||
@@ -31,8 +25,4 @@ coordinates=$(sed -n '/<coordinates>/,/<\/coordinates>/p' track.kml | grep -c '^
 [ "$coordinates" = 360 ] || fail "KML: $coordinates points in the line, not 360"
 grep -m1 -x '10.004000,53.558080' track.kml >/dev/null || fail "KML: the line does not start at the first point"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "map recipe: all checks passed"
+finish "map recipe"

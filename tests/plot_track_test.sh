@@ -6,17 +6,11 @@
 #
 #   plot_track_test.sh PLOTTER PROGRAM SAMPLE_TRACK
 set -u
+source "$(dirname "$0")/script_test.sh"
 plotter=$(realpath "$1")
 program=$(realpath "$2")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$3" "$work/ceTrackTail.trb"
 cd "$work" || exit 1
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 timeout -k 2 10 "$program" -quiet </dev/null && cp KeloTrackTail.csv k.csv || fail "no CSV"
 cp ceTrackTail.trb c2.trb
@@ -57,8 +51,4 @@ done
 leftovers=$(find . -name '.*.png.*')
 [ -z "$leftovers" ] || fail "drawings left behind: $leftovers"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "track plotter: all cases passed"
+finish "track plotter"

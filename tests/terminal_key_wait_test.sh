@@ -8,34 +8,9 @@
 #
 #   terminal_key_wait_test.sh PROGRAM
 set -u
+source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
 socket="trb2csv-keywait-$$"
-failures=0
-
-cleanup() {
-  tmux -L "$socket" kill-server 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-screen() { tmux -L "$socket" capture-pane -p -t test; }
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- screen ---"
-  screen
-  failures=$((failures + 1))
-}
-
-# Polls every 0.05 s, for up to five seconds, until the command succeeds.
-wait_until() {
-  for _ in $(seq 100); do
-    "$@" && return 0
-    sleep 0.05
-  done
-  return 1
-}
 
 shows() { screen | grep -qF -- "$1"; }
 # True if the screen shows the text after the line BEGIN-name of this run.
@@ -80,15 +55,15 @@ SCRIPT
 start_run() {
   local name=$1 folder=$2 ignored=${3:-} output=${4:-}
   tmux -L "$socket" send-keys -t test "clear; printf 'BEGIN-%s\\n' $name; cd '$work/$folder'; bash ../run.sh '$work' $name '$ignored' '$program' '$output'; read -r -t 0.5 left; echo \"LEFT<\$left>\"; printf 'END-%s\\n' $name" Enter
-  wait_until test -s "$work/$name.pid" || fail "$name: not started"
+  wait_until 10 test -s "$work/$name.pid" || fail "$name: not started"
   pid=$(cat "$work/$name.pid")
-  wait_until mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
-  wait_until shows_since "$name" "Press any key" || fail "$name: no prompt"
+  wait_until 10 mode_is_not "$name.before" || fail "$name: the terminal did not enter the wait's mode"
+  wait_until 10 shows_since "$name" "Press any key" || fail "$name: no prompt"
 }
 
 finish_run() {
   local name=$1
-  wait_until shows "END-$name" || { fail "$name: the run did not end"; return; }
+  wait_until 10 shows "END-$name" || { fail "$name: the run did not end"; return; }
   cmp -s "$work/$name.before" "$work/$name.after" || fail "$name: terminal mode changed"
   shows "LEFT<>" || fail "$name: input was left for the shell"
 }
@@ -103,7 +78,7 @@ mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 cd "$work" || exit 1
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile"
-wait_until shows '$' || fail "no shell"
+wait_until 10 shows '$' || fail "no shell"
 tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
 # Everything the pane receives, byte for byte, for what the screen cannot show.
 tmux -L "$socket" pipe-pane -t test "cat > '$work/received'"
@@ -149,7 +124,7 @@ start_run piped short "" piped
 tmux -L "$socket" send-keys -t test "p"
 finish_run piped
 shows_lines "Press any keyp" "LEFT<>" || fail "piped: the prompt was not shown on the terminal"
-[ "$(cat "$work/piped.out")" = "$(printf 'KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n\nPress any key')" ] ||
+[ "$(cat "$work/piped.out")" = "$banner"$'\n'"$prompt" ] ||
   fail "piped: standard output got $(cat "$work/piped.out")"
 
 # Standard output closed: no file or terminal takes its number, and the
@@ -179,10 +154,10 @@ status_is ignored_hup 1
 # continued, it waits again, and one key ends the wait.
 start_run stop short
 kill -s TSTP "$pid"
-wait_until stopped "$pid" || fail "stop: the program did not stop"
+wait_until 10 stopped "$pid" || fail "stop: the program did not stop"
 mode_is stop.before || fail "stop: the mode was not restored while stopped"
 kill -s CONT "$pid"
-wait_until mode_is_not stop.before || fail "stop: the wait did not take its mode again"
+wait_until 10 mode_is_not stop.before || fail "stop: the wait did not take its mode again"
 tmux -L "$socket" send-keys -t test "s"
 finish_run stop
 shows_lines "Press any keys" "LEFT<>" || fail "stop: the wait did not end on the key"
@@ -191,13 +166,13 @@ status_is stop 1
 # Started in the background, the program stops when it reaches the wait;
 # brought to the foreground, it waits for a key as any run does.
 tmux -L "$socket" send-keys -t test "clear; cd '$work/short'; '$program' & echo \$! > ../background.pid" Enter
-wait_until test -s background.pid || fail "background: not started"
+wait_until 10 test -s background.pid || fail "background: not started"
 pid=$(cat background.pid)
-wait_until stopped "$pid" || fail "background: the program did not stop at the wait"
+wait_until 10 stopped "$pid" || fail "background: the program did not stop at the wait"
 tmux -L "$socket" send-keys -t test "fg; echo status=\$?; stty -g > ../background.after; printf 'END-%s\\n' background" Enter
-wait_until mode_is_not letter.before || fail "background: the wait did not take its mode"
+wait_until 10 mode_is_not letter.before || fail "background: the wait did not take its mode"
 tmux -L "$socket" send-keys -t test "g"
-wait_until shows "END-background" || fail "background: the run did not end"
+wait_until 10 shows "END-background" || fail "background: the run did not end"
 shows "status=1" || fail "background: wrong exit status"
 cmp -s letter.before background.after || fail "background: terminal mode changed"
 
@@ -211,8 +186,4 @@ shows_lines "Press any keya" "ceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoi
 shows_lines "Press any keyb" "LEFT<>" || fail "typed_ahead: the second key was lost"
 status_is typed_ahead 1
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "terminal key wait: all cases passed"
+finish "terminal key wait"

@@ -5,18 +5,11 @@
 #
 #   windows_file_sharing_test.sh WINE64 trb2csv.exe hold_file.exe
 set -u
+source "$(dirname "$0")/script_test.sh"
 wine=$1
 program=$(realpath "$2")
 holder=$(realpath "$3")
-work=$(mktemp -d)
-failures=0
-trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # Starts the holder on a file and waits until it holds it. It lets go when
 # release() closes its standard input.
@@ -69,8 +62,4 @@ release
 
 expect_refused KeloTrackTail.csv read 'KeloTrackTail.csvcouldnotopend!\r\n'
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "file sharing: all cases passed"
+finish "file sharing"
