@@ -12,6 +12,7 @@
 #include "file_access.h"
 #include "key_wait.h"
 #include "track_tail_loader.h"
+#include "version.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "program_runner.h"
 #include "test.h"
 #include "track_writer.h"
+#include "version.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "track_tail_format.h"
+
 namespace {
 
 void AppendLittleEndian(std::uint64_t value, int size, std::string* bytes) {
@@ -18,18 +20,22 @@ void AppendDouble(double value, std::string* bytes) {
 }  // namespace
 
 std::string TrackPointRecord(double latitude, double longitude) {
-  std::string record;
-  AppendDouble(latitude, &record);
-  AppendDouble(longitude, &record);
-  record.resize(48, '\0');
+  std::string record(kRecordSize, '\0');
+  std::string coordinate;
+  AppendDouble(latitude, &coordinate);
+  record.replace(kLatitudeOffset, coordinate.size(), coordinate);
+  coordinate.clear();
+  AppendDouble(longitude, &coordinate);
+  record.replace(kLongitudeOffset, coordinate.size(), coordinate);
   return record;
 }
 
 std::string TrackTailFile(std::int32_t header_point_count, const std::string& body,
                           const std::string& header_text) {
-  std::string file = header_text.substr(0, 200);
-  file.resize(200, '\0');
-  AppendLittleEndian(static_cast<std::uint32_t>(header_point_count), 4, &file);
+  std::string file = header_text.substr(0, kHeaderSize);
+  file.resize(kPointCountOffset, '\0');
+  AppendLittleEndian(static_cast<std::uint32_t>(header_point_count),
+                     kBodyOffset - kPointCountOffset, &file);
   return file + body;
 }
 

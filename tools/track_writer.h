@@ -1,9 +1,7 @@
 // Writer of track-tail files, for the sample track and for the tests.
 //
-// A track-tail file is a 200-byte header, a little-endian signed 32-bit
-// point count and 48-byte records whose first two fields are latitude and
-// longitude as little-endian binary64 values. This writer leaves the other
-// 32 bytes of each record zero.
+// The layout is track_tail_format.h's. This writer leaves the bytes of a
+// record that hold no coordinate zero.
 
 #ifndef TRB2CSV_TOOLS_TRACK_WRITER_H_
 #define TRB2CSV_TOOLS_TRACK_WRITER_H_
