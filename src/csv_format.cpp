@@ -51,10 +51,16 @@ char* FormatFixed6(double value, char* text) {
   std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
   if (biased_exponent != 0) mantissa |= std::uint64_t{1} << 52;
 
-  // |value| = mantissa / 2^(1075 - exponent), and 10^6 = 15625 * 2^6, so
-  // |value| * 10^6 = mantissa * 15625 / 2^shift exactly. The product needs
-  // up to 67 bits: take it in eighths, which fit in 64.
-  const int shift = 1069 - (biased_exponent != 0 ? biased_exponent : 1);
+  // A binary64 value is mantissa * 2^(exponent - kExponentBias - 52), with
+  // exponent 1 for the subnormals, so |value| = mantissa / 2^(1075 -
+  // exponent). With 10^6 = 15625 * 2^6, |value| * 10^6 = mantissa * 15625 /
+  // 2^shift exactly, where shift = 1075 - 6 - exponent. The product needs up
+  // to 67 bits: take it in eighths, which fit in 64.
+  constexpr int kExponentBias = 1023;
+  constexpr int kMantissaBits = 52;
+  constexpr int kTwosOfAMillion = 6;  // 10^6 = 15625 * 2^6
+  const int exponent = biased_exponent != 0 ? biased_exponent : 1;
+  const int shift = kExponentBias + kMantissaBits - kTwosOfAMillion - exponent;
   const std::uint64_t eighths = (mantissa >> 3) * 15625 + ((mantissa & 7) * 15625 >> 3);
   const int halves_shift = shift - 4;  // |value| * 10^6 * 2 = eighths / 2^halves_shift
   const std::uint64_t halves = halves_shift < 64 ? eighths >> halves_shift : 0;

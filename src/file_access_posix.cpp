@@ -20,7 +20,7 @@ namespace {
 // After a read or write that failed: true if it is to be tried again. Files
 // are opened without blocking, so that the open of a FIFO never waits for its
 // other end; a read or write that would block waits here instead.
-bool TryAgain(int file, short events) {
+bool WaitToRetry(int file, short events) {
   if (errno == EINTR) return true;
   if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
   pollfd ready = {file, events, 0};
@@ -41,7 +41,7 @@ std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
     const ssize_t put = write(file, bytes + written, size - written);
     if (put > 0) {
       written += static_cast<std::size_t>(put);
-    } else if (put == 0 || !TryAgain(file, POLLOUT)) {
+    } else if (put == 0 || !WaitToRetry(file, POLLOUT)) {
       break;
     }
   }
@@ -144,7 +144,7 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
       done += static_cast<std::size_t>(got);
     } else if (got == 0) {
       break;
-    } else if (!TryAgain(file, POLLIN)) {
+    } else if (!WaitToRetry(file, POLLIN)) {
       SetFileError(errno);
       return -1;
     }

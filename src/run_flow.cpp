@@ -82,8 +82,8 @@ void NoticeLoadLimit(std::int32_t loaded_byte_count) {
 }
 
 // Exports the loaded track and prints the outcome; false on an error.
-bool ExportTrack(const char* input_name, const char* output_name, std::int32_t header_point_count,
-                 const FileIdentity* input) {
+bool ExportAndReport(const char* input_name, const char* output_name,
+                     std::int32_t header_point_count, const FileIdentity* input) {
   const ExportResult result = ExportCsv(output_name, header_point_count, input);
   switch (result.outcome) {
     case ExportOutcome::kWritten:
@@ -205,8 +205,9 @@ int RunConverter(int argc, const char* const* argv) {
     ExplainLoad(input_name, output_name, load);
     // A run that leaves the CSV file as it was, or not whole, has failed.
     if (g_loaded_byte_count <= 0 || load.record_left_out) failed = true;
-    if (g_loaded_byte_count > 0 && !ExportTrack(input_name, output_name, load.header_point_count,
-                                                load.has_identity ? &load.identity : nullptr)) {
+    if (g_loaded_byte_count > 0 &&
+        !ExportAndReport(input_name, output_name, load.header_point_count,
+                         load.has_identity ? &load.identity : nullptr)) {
       failed = true;
     }
   }

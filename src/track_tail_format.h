@@ -78,7 +78,7 @@ struct TrackTailLoad {
   std::int32_t loaded_byte_count;
 };
 
-inline TrackTailLoad TakeTrackTail(const unsigned char* head, std::size_t file_size) {
+inline TrackTailLoad MeasureTrackTail(const unsigned char* head, std::size_t file_size) {
   if (file_size < static_cast<std::size_t>(kBodyOffset)) return {0, 0};
   const std::size_t body_size = file_size - kBodyOffset;
   const std::size_t limit = kLoadLimit;

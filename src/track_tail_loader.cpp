@@ -40,7 +40,8 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
     g_loaded_byte_count = -1;
     return {LoadOutcome::kReadFailed, 0, false, {}, false};
   }
-  const TrackTailLoad load = TakeTrackTail(head, static_cast<std::size_t>(head_size + body_size));
+  const TrackTailLoad load =
+      MeasureTrackTail(head, static_cast<std::size_t>(head_size + body_size));
   g_loaded_byte_count = load.loaded_byte_count;
   return {LoadOutcome::kOpened, load.header_point_count, has_identity, identity, record_left_out};
 }

@@ -79,7 +79,7 @@ TEST_F(TrackTailLoaderTest, DecodesTheCountAsSignedLittleEndian) {
 }
 
 // The rule the console's loader and the web page share.
-TEST(TakeTrackTail, CountFromAWholeHeaderAndBodyUpToTheLimit) {
+TEST(MeasureTrackTail, CountFromAWholeHeaderAndBodyUpToTheLimit) {
   const std::string file = TrackTailFile(-7, std::string(70000, 'b'));
   const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
   struct Case {
@@ -93,7 +93,7 @@ TEST(TakeTrackTail, CountFromAWholeHeaderAndBodyUpToTheLimit) {
                {204 + 65535, -7, 65535},
                {file.size(), -7, 65535}};
   for (const Case& c : cases) {
-    const TrackTailLoad load = TakeTrackTail(bytes, c.file_size);
+    const TrackTailLoad load = MeasureTrackTail(bytes, c.file_size);
     EXPECT_EQ(load.header_point_count, c.count) << c.file_size;
     EXPECT_EQ(load.loaded_byte_count, c.loaded) << c.file_size;
   }

@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   }
   const std::string program = fs::absolute(argv[1]).string();
   const std::string floor = fs::absolute(argv[2]).string();
-  const long rounds = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 400;
+  const long rounds = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 300;
   if (rounds < 1) {
     std::fprintf(stderr, "benchmark_quiet_run: ROUNDS must be a positive number\n");
     return 2;

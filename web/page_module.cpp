@@ -60,7 +60,7 @@ PAGE_EXPORT("name_capacity") std::size_t NameCapacity() { return kMaxTrackNameSi
 
 PAGE_EXPORT("convert") void Convert(std::size_t size) {
   Conversion& c = g_conversion;
-  c.load = TakeTrackTail(g_input, size);
+  c.load = MeasureTrackTail(g_input, size);
   const unsigned char* records = g_input + kBodyOffset;
   const std::int32_t loaded = c.load.loaded_byte_count;
   const std::int32_t count = c.load.header_point_count;
