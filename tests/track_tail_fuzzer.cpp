@@ -7,8 +7,9 @@
 //   strictly, and there is one line for each walked record in range;
 // - every coordinate is written exactly as the C library's "%f" writes it,
 //   but with exact halves rounded away from zero.
-// The oracle shares no code with the conversion: the range bounds and the
-// rounding rule are written out here again.
+// The oracle shares with the conversion only the decoding of the file's
+// bytes: the walk and the range bounds are written out here again, and the
+// rounding rule is rounding_oracle.h's, which the unit tests use too.
 
 #include <cmath>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <cstring>
 
 #include "csv_format.h"
+#include "rounding_oracle.h"
 #include "track_tail_format.h"
 
 namespace {
@@ -33,24 +35,10 @@ bool InRange(double latitude, double longitude) {
   return latitude >= -360.0 && latitude <= 360.0 && longitude > -360.0 && longitude <= 360.0;
 }
 
-// The six-decimal text of a coordinate in range. glibc rounds "%f" correctly
-// from the exact binary value, but exact halves (the odd multiples of 1/128)
-// to even: those are worked out in whole millionths instead.
-void ReferenceText(double value, char (&text)[32]) {
-  const double in_128ths = value * 128;  // exact
-  if (in_128ths == std::floor(in_128ths) && std::fmod(in_128ths, 2) != 0) {
-    const long long millionths = (std::llabs(static_cast<long long>(in_128ths)) * 15625 + 1) / 2;
-    std::snprintf(text, sizeof text, "%s%lld.%06lld", value < 0 ? "-" : "", millionths / 1000000,
-                  millionths % 1000000);
-  } else {
-    std::snprintf(text, sizeof text, "%f", value);
-  }
-}
-
 // Checks the coordinate written at text against the stored value; returns
 // the end of the number.
 const char* CheckCoordinate(const char* text, double stored) {
-  char expected[32];
+  char expected[64];
   ReferenceText(stored, expected);
   const std::size_t length = std::strlen(expected);
   Check(std::strncmp(text, expected, length) == 0, "coordinate written as %f writes it");
