@@ -6,11 +6,12 @@
 # shows the prompt. WINEPREFIX names a prefix of the test's own: its Wine
 # server is stopped at the end.
 #
-#   console_key_wait_test.sh WINE64 PROGRAM.exe
+#   console_key_wait_test.sh WINE64 PROGRAM.exe WRITE_TRACK
 set -u
 source "$(dirname "$0")/script_test.sh"
 wine=$1
 program=$(realpath "$2")
+write_track=$(realpath "$3")
 socket="trb2csv-console-$$"
 : "${WINEPREFIX:?names the Wine prefix of this test}"
 more_cleanup() { "$(dirname "$wine")/wineserver" -k 2>/dev/null; }
@@ -32,9 +33,7 @@ start_run() {
 }
 
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
-# One track point, 53.5 and 0.
-mkdir "$work/names" && { head -c 200 /dev/zero; printf '\001\000\000\000\000\000\000\000\000\300J@'
-                         head -c 40 /dev/zero; } > "$work/names/ceTrackTail.trb"
+mkdir "$work/names" && "$write_track" "$work/names/ceTrackTail.trb" 1 53.5,0
 mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
 
 # A fresh Wine prefix takes a while to set up: do it before the first wait.

@@ -7,30 +7,23 @@
 # unreported, a check that cannot be made refuses the run, and a failed run
 # says why on standard error.
 #
-#   fault_injection_test.sh PROGRAM
+#   fault_injection_test.sh PROGRAM WRITE_TRACK
 set -u
 source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
+write_track=$(realpath "$2")
 cd "$work" || exit 1
 # In a sanitizer build: the leak checker cannot work under strace.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-
-# The track: 200 header bytes, a point count of 3 and three records.
-record() { printf "$1"; head -c 40 /dev/zero; }
-{
-  head -c 200 /dev/zero
-  printf '\003\000\000\000'
-  record '\000\000\000\000\000\300J@'  # 53.5, then zeros: longitude 0
-  record '\000\000\000\000\000\000$@'  # 10.0
-  record '\000\000\000\000\000\000\000\300'  # -2.0
-} > track.trb
+# The track: a point count of 3 and three records.
+"$write_track" track.trb 3 53.5,0 10,0 -2,0
 # An earlier CSV file, longer than the new one, so that it must be cut, and
 # one shorter than the new one, which must be cut all the same.
 for _ in $(seq 100); do printf 'an older line\r\n'; done > old.csv
 printf 'old\r\n' > short_old.csv
 # A track that reaches the load limit: its notice is console text too.
-{ head -c 200 /dev/zero; printf '\377\377\377\177'; head -c 70000 /dev/zero; } > large.trb
+"$write_track" large.trb 2147483647 +70000
 
 # Runs trb2csv in a fresh folder, under the given command (strace, a limit)
 # if any, and kills it if it has not ended within 10 s. Sets $status and

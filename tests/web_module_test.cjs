@@ -51,17 +51,25 @@ function coordinate(view, offset) {
   view.setFloat64(offset, value, true);
 }
 
+// The layout, as the module's track_tail_format.h has it: the point count
+// just before the body, latitude and longitude at the start of a record.
+const BODY = c.body_offset();
+const RECORD = c.record_size();
+const MAX_RECORDS = c.max_records();
+
 function randomFile() {
-  const records = pick([0, 1, 2, 5, 40, 1365, 1366, Math.floor(random() * 1400)]);
-  const size = Math.max(0, 204 + records * 48 + pick([0, 0, 0, 7, 15, -1, -150, -204, 47]));
+  const records = pick([0, 1, 2, 5, 40, MAX_RECORDS, MAX_RECORDS + 1,
+                        Math.floor(random() * (MAX_RECORDS + 35))]);
+  const size = Math.max(0, BODY + records * RECORD +
+                           pick([0, 0, 0, 7, 15, -1, -150, -BODY, RECORD - 1]));
   const view = new DataView(new ArrayBuffer(size));
-  for (let offset = 204; offset + 16 <= size; offset += 48) {
+  for (let offset = BODY; offset + 16 <= size; offset += RECORD) {
     coordinate(view, offset);
     coordinate(view, offset + 8);
   }
-  if (size >= 204) {
-    view.setInt32(200, pick([records, records, 0, -1, 2147483647, -2147483648,
-                             Math.floor(random() * 2000)]), true);
+  if (size >= BODY) {
+    view.setInt32(BODY - 4, pick([records, records, 0, -1, 2147483647, -2147483648,
+                                  Math.floor(random() * 2000)]), true);
   }
   return new Uint8Array(view.buffer);
 }

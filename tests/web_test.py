@@ -8,14 +8,13 @@ drawing at a phone's width, runs axe-core, and checks that the page made no
 network request. Saves screenshots at 1,280 and 390 px and the page's time
 to result for each file, which it prints and does not judge.
 
-  web_test.py trb2csv.html PROGRAM SAMPLE.trb SCREENSHOT.png TIMES.txt [AXE.js]
+  web_test.py trb2csv.html PROGRAM WRITE_TRACK SAMPLE.trb SCREENSHOT.png TIMES.txt [AXE.js]
 """
 import base64
 import json
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -27,8 +26,9 @@ from selenium.webdriver.support.ui import WebDriverWait
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import headless_chromium  # noqa: E402
 
-page, program, sample, screenshot, times_file = (os.path.abspath(a) for a in sys.argv[1:6])
-axe_script = sys.argv[6] if len(sys.argv) > 6 and os.path.exists(sys.argv[6]) else None
+page, program, write_track, sample, screenshot, times_file = (
+    os.path.abspath(a) for a in sys.argv[1:7])
+axe_script = sys.argv[7] if len(sys.argv) > 7 and os.path.exists(sys.argv[7]) else None
 work = tempfile.mkdtemp(prefix="trb2csv-web-test-")
 downloads = os.path.join(work, "downloads")
 os.mkdir(downloads)
@@ -40,9 +40,13 @@ def fail(message):
     failures.append(message)
 
 
-def track_file(count, points, extra=b""):
-    body = b"".join(struct.pack("<dd", lat, lon) + bytes(32) for lat, lon in points)
-    return bytes(200) + struct.pack("<i", count) + body + extra
+def track_file(count, points, zeros=0):
+    """A track-tail file's bytes, as the tools' track writer makes them."""
+    path = os.path.join(work, "written.trb")
+    subprocess.run([write_track, path, str(count)] + [f"{lat!r},{lon!r}" for lat, lon in points] +
+                   [f"+{zeros}"], check=True)
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def native_csv(data):
@@ -77,8 +81,7 @@ with open(sample, "rb") as f:
 # and a point count larger than the records.
 crafted = track_file(10, [(1.0, 2.0), (400.0, 0.0), (100.0, 10.0), (float("nan"), 0.0),
                           (-33.5, 151.25), (0.0078125, -0.0078125)])
-at_limit = track_file(2**31 - 1, [(47.5 + i * 1e-4, 8.5 + i * 2e-4) for i in range(1365)],
-                      bytes(15))
+at_limit = track_file(2**31 - 1, [(47.5 + i * 1e-4, 8.5 + i * 2e-4) for i in range(1365)], 15)
 # A picture: a PNG signature and bytes that are no track.
 state = 1
 picture = bytearray(b"\x89PNG\r\n\x1a\n")

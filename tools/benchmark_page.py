@@ -4,12 +4,12 @@ result and its drawing, as the page itself measures it: for the largest
 file it takes whole (1,365 records) and for ten such files at once. Prints
 the medians of the rounds against the targets; judges nothing.
 
-  benchmark_page.py trb2csv.html [ROUNDS]
+  benchmark_page.py trb2csv.html WRITE_TRACK [ROUNDS]
 """
 import os
 import shutil
 import statistics
-import struct
+import subprocess
 import sys
 import tempfile
 
@@ -19,16 +19,13 @@ from selenium.webdriver.support.ui import WebDriverWait
 import headless_chromium
 
 page = os.path.abspath(sys.argv[1])
-rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+write_track = os.path.abspath(sys.argv[2])
+rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 20
 work = tempfile.mkdtemp(prefix="trb2csv-page-benchmark-")
-points = [(47.5 + i * 1e-4, 8.5 + i * 2e-4) for i in range(1365)]
-largest = bytes(200) + struct.pack("<i", 1365) + b"".join(
-    struct.pack("<dd", lat, lon) + bytes(32) for lat, lon in points)
-paths = []
-for i in range(10):
-    paths.append(os.path.join(work, f"track{i}.trb"))
-    with open(paths[-1], "wb") as f:
-        f.write(largest)
+points = [f"{47.5 + i * 1e-4!r},{8.5 + i * 2e-4!r}" for i in range(1365)]
+paths = [os.path.join(work, f"track{i}.trb") for i in range(10)]
+for path in paths:
+    subprocess.run([write_track, path, "1365"] + points, check=True)
 
 driver = headless_chromium.start(work)
 try:
