@@ -16,8 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-find_program(WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-find_program(WINE64 wine64)
-if(WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64})
+# The build beside the Linux one hands over the Wine it found.
+find_program(TRB2CSV_WINE wine64 PATHS /usr/lib/wine)
+if(TRB2CSV_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TRB2CSV_WINE})
 endif()
