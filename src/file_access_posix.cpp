@@ -68,15 +68,16 @@ const char* g_file_error = "";
 
 void SetFileError(int error) { g_file_error = std::strerror(error); }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+FileIdentity IdentityOf(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 // The standard stream (1 or 2) that writes to the file, or -1.
 int StandardStreamOf(int file, const struct stat& status) {
   for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
     struct stat stream_status;
-    if (file != stream && fstat(stream, &stream_status) == 0 && SameFile(stream_status, status)) {
+    if (file != stream && fstat(stream, &stream_status) == 0 &&
+        IdentityOf(stream_status) == IdentityOf(status)) {
       return stream;
     }
   }
@@ -158,8 +159,7 @@ bool GetFileIdentity(int file, FileIdentity* identity) {
     SetFileError(errno);
     return false;
   }
-  *identity = {static_cast<std::uint64_t>(status.st_dev),
-               static_cast<std::uint64_t>(status.st_ino)};
+  *identity = IdentityOf(status);
   return true;
 }
 
@@ -191,8 +191,7 @@ int OpenOutputFile(const char* name, FileFacts* facts) {
     return -1;
   }
   facts->has_identity = true;
-  facts->identity = {static_cast<std::uint64_t>(status.st_dev),
-                     static_cast<std::uint64_t>(status.st_ino)};
+  facts->identity = IdentityOf(status);
   facts->regular = S_ISREG(status.st_mode);
   facts->empty = facts->regular && status.st_size == 0;
   facts->standard_stream = StandardStreamOf(file, status);

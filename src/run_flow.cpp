@@ -53,7 +53,7 @@ void PrintUsage() {
             "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
             "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
 #ifdef _WIN32
-            "More in the README.\n",
+            "More in README.txt, beside trb2csv.exe.\n",
 #else
             "More in README.md and in the manual page, trb2csv(1).\n",
 #endif
