@@ -1,57 +1,32 @@
 #include "csv_exporter.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "converter_state.h"
 #include "csv_format.h"
+#include "output_guard.h"
 
 namespace {
 
+ExportResult Refused(ExportOutcome outcome, const char* cause = "") {
+  return {outcome, 0, cause, Overwritten::kUnchanged, 0, 0, false};
+}
+
 // A name that ends in .trb may be the input itself: that is the message then.
 ExportOutcome TrackTailNameOutcome(const char* output_name, const FileIdentity& input) {
-  const int file = OpenInputFile(output_name);
-  if (file < 0) return ExportOutcome::kTrackTailFile;
-  FileIdentity identity;
-  const bool is_input = GetFileIdentity(file, &identity) && identity == input;
-  CloseFile(file);
+  const Fd file = OpenInputFile(output_name, nullptr);
+  const bool is_input = file.valid() && GetIdentity(file.get(), nullptr) == input;
   return is_input ? ExportOutcome::kInputFile : ExportOutcome::kTrackTailFile;
 }
 
-// What keeps the CSV out of the open output file, if anything.
-// The first bytes of the file are read into leading_bytes, kTextCheckSize of them.
-ExportResult CheckOutput(int output, const FileIdentity& input, const FileFacts& facts,
-                         unsigned char* leading_bytes) {
-  if (facts.has_identity && facts.identity == input) return {ExportOutcome::kInputFile, 0, ""};
-  if (facts.regular && !facts.empty) {
-    const long size = ReadLeadingBytes(output, leading_bytes, kTextCheckSize);
-    if (size < 0) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
-    if (std::memchr(leading_bytes, 0, static_cast<std::size_t>(size))) {
-      return {ExportOutcome::kNotText, 0, ""};
-    }
-  }
-  return {ExportOutcome::kWritten, 0, ""};
+std::int32_t CountLines(const char* text, std::size_t size) {
+  return static_cast<std::int32_t>(std::count(text, text + size, '\n'));
 }
 
 }  // namespace
 
 ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
-                       const FileIdentity* input) {
-  if (!input) {
-    return {ExportOutcome::kCannotOpen, 0,
-            "the track file's identity could not be read, so this name may reach it"};
-  }
-  if (NamesDeviceInDisguise(output_name)) {
-    return {ExportOutcome::kCannotOpen, 0, "a device name on Windows, which makes no file"};
-  }
-  switch (NamesTrackTailFile(output_name)) {
-    case TrackTailName::kNo:
-      break;
-    case TrackTailName::kYes:
-      return {TrackTailNameOutcome(output_name, *input), 0, ""};
-    case TrackTailName::kUnknown:
-      return {ExportOutcome::kCannotOpen, 0, LastFileError()};
-  }
-
+                       const std::optional<FileIdentity>& input) {
   // The lines are written over the records in the record buffer, which is
   // in memory already: a buffer of its own would cost a run more in fresh
   // pages than the whole conversion does. The output's first bytes are read
@@ -59,20 +34,84 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
   static_assert(kMaxCsvSize + kTextCheckSize <= kRecordBufferSize, "lines and bytes fit");
   char* csv = reinterpret_cast<char*>(g_record_buffer);
   const CsvText text = ConvertToCsv(g_record_buffer, g_loaded_byte_count, header_point_count, csv);
-  unsigned char* leading_bytes = g_record_buffer + kRecordBufferSize - kTextCheckSize;
-
-  FileFacts facts;
-  const int output = OpenOutputFile(output_name, &facts);
-  if (output < 0) return {ExportOutcome::kCannotOpen, 0, LastFileError()};
-  const ExportResult check = CheckOutput(output, *input, facts, leading_bytes);
-  if (check.outcome != ExportOutcome::kWritten) {
-    CloseFile(output);
-    return check;
+  if (text.size == 0) {
+    return {ExportOutcome::kNothingToWrite,
+            text.records_walked,
+            "",
+            Overwritten::kUnchanged,
+            0,
+            0,
+            false};
   }
-  const bool written = OverwriteFile(output, facts, csv, text.size);
-  const char* write_error = LastFileError();
-  const bool closed = CloseFile(output);
-  if (!written) return {ExportOutcome::kWriteFailed, 0, write_error};
-  if (!closed) return {ExportOutcome::kWriteFailed, 0, LastFileError()};
-  return {ExportOutcome::kWritten, text.records_walked, ""};
+  if (!input) {
+    return Refused(ExportOutcome::kCannotOpen,
+                   "the track file's identity could not be read, so this name may reach it");
+  }
+
+  static char create_name[4096];
+  const NameVerdict name = JudgeOutputName(output_name, NamesDeviceInDisguise(output_name),
+                                           ReadLink, create_name, sizeof create_name);
+  switch (name.refusal) {
+    case OutputRefusal::kNone:
+      break;
+    case OutputRefusal::kTrackTailFile:
+      return Refused(TrackTailNameOutcome(output_name, *input));
+    case OutputRefusal::kDeviceName:
+      return Refused(ExportOutcome::kCannotOpen, "a device name on Windows, which makes no file");
+    default:
+      return Refused(ExportOutcome::kCannotOpen, name.cause);
+  }
+
+  OpenedOutput output;
+  const char* cause = "";
+  if (!OpenOutputFile(output_name, create_name, &output, &cause)) {
+    return Refused(ExportOutcome::kCannotOpen, cause);
+  }
+  unsigned char* leading_bytes = g_record_buffer + kRecordBufferSize - kTextCheckSize;
+  OutputFacts facts = {output.kind,
+                       output.identity,
+                       output.own_name,
+                       leading_bytes,
+                       0,
+                       "",
+                       {GetStreamFacts(1), GetStreamFacts(2)}};
+  if (output.kind == FileKind::kRegular && !output.empty) {
+    facts.leading_size =
+        ReadLeadingBytes(output.file.get(), leading_bytes, kTextCheckSize, &facts.leading_cause);
+  }
+  const OutputVerdict verdict = JudgeOpenedOutput(*input, facts);
+  switch (verdict.refusal) {
+    case OutputRefusal::kNone:
+      break;
+    case OutputRefusal::kInputFile:
+      return Refused(ExportOutcome::kInputFile);
+    case OutputRefusal::kTrackTailFile:
+      return Refused(ExportOutcome::kTrackTailFile);
+    case OutputRefusal::kNotText:
+      return Refused(ExportOutcome::kNotText);
+    default:
+      return Refused(ExportOutcome::kCannotOpen, verdict.cause);
+  }
+
+  const bool to_stream = verdict.standard_stream > 0 || output.kind != FileKind::kRegular;
+  OverwriteResult written;
+  if (to_stream) {
+    const int stream = verdict.standard_stream > 0 ? verdict.standard_stream : output.file.get();
+    const std::size_t size = WriteToStream(stream, csv, text.size, &cause);
+    written = {size == text.size ? Overwritten::kWhole : Overwritten::kPart, size};
+  } else {
+    written = OverwriteFile(output.file.get(), csv, text.size, &cause);
+  }
+  const char* close_cause = "";
+  const bool closed = output.file.Close(&close_cause);
+  if (written.holds != Overwritten::kWhole || !closed) {
+    return {ExportOutcome::kWriteFailed,
+            0,
+            written.holds != Overwritten::kWhole ? cause : close_cause,
+            written.holds,
+            CountLines(csv, written.kept),
+            CountLines(csv, text.size),
+            to_stream};
+  }
+  return {ExportOutcome::kWritten, text.records_walked, "", Overwritten::kWhole, 0, 0, to_stream};
 }

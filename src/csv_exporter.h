@@ -1,37 +1,44 @@
-// Writing the CSV file from the loaded records.
+// Writing the CSV file from the loaded records, into a file that
+// output_guard.h allows.
 
 #ifndef TRB2CSV_CSV_EXPORTER_H_
 #define TRB2CSV_CSV_EXPORTER_H_
 
 #include <cstdint>
+#include <optional>
 
 #include "file_access.h"
 
 enum class ExportOutcome {
   kWritten,
-  kInputFile,      // the output is the file that was read
-  kTrackTailFile,  // the output's name, or the name it links to, ends in .trb
-  kNotText,        // the output holds a NUL byte near its start
+  kNothingToWrite,  // the track has no line: the output is left as it was
+  kInputFile,       // the output is the file that was read
+  kTrackTailFile,   // the output's name, a name it links to, or its own name ends in .trb
+  kNotText,         // the output holds a NUL byte near its start
   kCannotOpen,
   kWriteFailed,
 };
 
 struct ExportResult {
   ExportOutcome outcome;
-  std::int32_t records_walked;  // 0 unless kWritten
+  std::int32_t records_walked;  // 0 unless kWritten or kNothingToWrite
   const char* cause;            // why, for kCannotOpen and kWriteFailed
+  // For kWriteFailed, what the output holds now: whole lines_kept of the
+  // lines of the track, and whether more than that; to_stream for a FIFO, a
+  // device or a standard stream, which hold nothing afterwards.
+  Overwritten holds;
+  std::int32_t lines_kept;
+  std::int32_t lines;
+  bool to_stream;
 };
-
-// A file that holds a NUL byte within its first kTextCheckSize bytes is not a
-// text file (as git and grep judge), and is never replaced by CSV lines. A
-// track-tail file always holds one: the high bytes of its point count.
-constexpr int kTextCheckSize = 4096;
 
 // Converts the records in g_record_buffer, into the buffer itself, and
 // replaces the whole content of the output file with the CSV lines, in one
-// write. input is the identity of the track file that was read, or null if
-// it is not known: then nothing is written, as the output could be that file.
+// write; a standard stream or FIFO gets them at its position. Nothing is
+// opened when no record gets a line. input is the identity of the track file
+// that was read; without it nothing is written, as the output could be that
+// file.
 ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
-                       const FileIdentity* input);
+                       const std::optional<FileIdentity>& input);
 
 #endif  // TRB2CSV_CSV_EXPORTER_H_

@@ -1,18 +1,22 @@
-// The file operations the converter needs, with each platform's rules on
-// sharing. Files are plain descriptors; no call here blocks forever on a FIFO
-// that has no other end.
+// The file operations the converter needs, one platform file each
+// (file_access_posix.cpp, file_access_win32.cpp): opening, reading, writing,
+// and the facts of an open file from which output_guard.h decides what may
+// be written over. No call here blocks forever on a FIFO that has no other
+// end.
 //
-// What the converter may write over is decided on open files, never on how a
-// name is spelled: the identity of a file (device and file number on POSIX,
-// volume serial and file index on Windows) says whether two names reach the
-// same file, and the first bytes of a file say whether it is text.
+// A call that fails says why in *cause: the system's error text, or a text
+// of the converter's own, valid for the rest of the run.
 
 #ifndef TRB2CSV_FILE_ACCESS_H_
 #define TRB2CSV_FILE_ACCESS_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
+// What makes a file the same under each of its names: device and file number
+// on POSIX; on Windows the file index and the creation time, not the volume
+// serial, which Wine derives from the drive letter that a name goes through.
 struct FileIdentity {
   std::uint64_t volume;
   std::uint64_t index;
@@ -22,80 +26,120 @@ inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
   return a.volume == b.volume && a.index == b.index;
 }
 
-// What the converter needs to know of an open file before it writes to it.
-struct FileFacts {
-  // Whether identity holds the file's identity. Only a device (NUL on
-  // Windows) has none, and a device is never the track file.
-  bool has_identity;
-  FileIdentity identity;
-  bool regular;  // a file on a disk, rather than a device, FIFO or socket
-  bool empty;    // a regular file that holds no byte
-  // 1 or 2 if the file is the one that standard output or standard error
-  // writes to (trb2csv /dev/stderr 2>>app.log), -1 otherwise.
-  int standard_stream;
+// kOther: a device, a socket, a console, a named pipe.
+enum class FileKind { kRegular, kFifo, kOther };
+
+// What is known of a standard stream: a regular file whose identity could
+// not be read has none.
+struct StreamFacts {
+  FileKind kind;
+  std::optional<FileIdentity> identity;
 };
 
-// Why a call failed, for standard error: the system's error text, or a text
-// of the converter's own. Set by the calls below that fail.
-const char* LastFileError();
+// An open file, closed when the object goes.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int file) : file_(file) {}
+  Fd(Fd&& other) noexcept : file_(other.file_) { other.file_ = -1; }
+  Fd& operator=(Fd&& other) noexcept;
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { Close(nullptr); }
+
+  int get() const { return file_; }
+  bool valid() const { return file_ >= 0; }
+  // False if the system reports a failure, which for a written file may mean
+  // that its content did not reach the disk.
+  bool Close(const char** cause);
+
+ private:
+  int file_ = -1;
+};
 
 // Standard input, output and error, where they are closed, are opened on the
 // null device, so that no file or terminal opened later takes their numbers.
 void OpenClosedStandardStreams();
 
 // Opens an existing file for reading. Other readers may share it; where the
-// platform enforces it, writers may not. Returns -1 on failure.
-int OpenInputFile(const char* name);
+// platform enforces it, writers may not.
+Fd OpenInputFile(const char* name, const char** cause);
 
 // Reads until size bytes are read or the file ends. Returns the number of
 // bytes read, or -1 if a read fails. A FIFO without a writer reads as empty.
-long ReadBytes(int file, void* bytes, std::size_t size);
+long ReadBytes(int file, void* bytes, std::size_t size, const char** cause);
 
-// The identity of an open file; false if it cannot be known.
-bool GetFileIdentity(int file, FileIdentity* identity);
+// The identity of an open file; none if it cannot be read.
+std::optional<FileIdentity> GetIdentity(int file, const char** cause);
 
-// Opens a file for writing, creating it if it is missing, without changing
-// what it holds, held for this run alone: Windows opens it unshared; POSIX
-// locks a regular file (flock), which keeps out another run of the converter
-// but not other programs. A file held or locked by another run, and a FIFO
-// without a reader, are refused at once. Sets the facts of the file opened.
-// Returns -1 on failure, also when the facts cannot be known.
-int OpenOutputFile(const char* name, FileFacts* facts);
+// Standard output (1) or standard error (2).
+StreamFacts GetStreamFacts(int stream);
 
-// Reads up to size bytes from the start of the regular file that
-// OpenOutputFile opened, and leaves the file as it was. Returns the number of
-// bytes read, or -1 if they cannot be read.
-long ReadLeadingBytes(int file, void* bytes, std::size_t size);
+// One step along a chain of symbolic links: kLink with the link's target as
+// it is stored (relative to the link's folder unless it starts with /).
+// Windows has no links to follow here: every name is kNotALink.
+enum class LinkRead { kLink, kNotALink, kFailed };
+LinkRead ReadLink(const char* name, char* target, std::size_t size, const char** cause);
 
-// Writes bytes from the start of the file, so that nothing of its earlier
-// content remains: POSIX cuts a regular file to the bytes written afterwards,
-// whatever size it had, and signals that would end the program wait until
-// then; Windows cuts it first. A file that a standard stream writes to is
-// written through that stream at its position instead and not cut, after
-// what is already there. When a write fails, a regular file holds the bytes
-// written so far, and false is returned.
-bool OverwriteFile(int file, const FileFacts& facts, const char* bytes, std::size_t size);
-
-// False if the system reports a failure, which for a written file may mean
-// that its content did not reach the disk.
-bool CloseFile(int file);
-
-// Whether the file that the name reaches is named *.trb, the name of a
-// track-tail file: the name itself, as the platform reads it, or on POSIX
-// the name that a symbolic link leads to. Windows reads the name as its full
-// path (GetFullPathNameW), which drops trailing dots and blanks and resolves
-// "\." and "x\..". kUnknown if the name cannot be read (the cause is
-// LastFileError()).
-enum class TrackTailName { kNo, kYes, kUnknown };
-TrackTailName NamesTrackTailFile(const char* name);
+// The name as the platform opens it: on Windows its full path without the
+// trailing dots and blanks that Windows drops ("old.trb\." opens old.trb); on
+// POSIX the name itself. Null if it cannot be read.
+const char* NameAsOpened(const char* name, const char** cause);
 
 // True if the platform opens the name as a device rather than as a file,
-// although it has an extension (com1.csv on Windows): such a name would
-// seem to succeed and leave no file.
+// although it has an extension (com1.csv on Windows).
 bool NamesDeviceInDisguise(const char* name);
 
-// Writes the current folder into folder (at most size bytes with the
-// terminating zero); "." if it cannot be known.
-void GetCurrentFolder(char* folder, std::size_t size);
+// The output file as it was opened.
+struct OpenedOutput {
+  Fd file;
+  FileKind kind;
+  std::optional<FileIdentity> identity;
+  bool empty;            // a regular file that holds no byte
+  const char* own_name;  // the open file's own name, as the system keeps it; null if unknown
+};
+
+// Opens the output for writing without changing what it holds, held for this
+// run alone: Windows opens it unshared and locks it (LockFileEx); POSIX locks
+// a regular file (flock, and a record lock, which is what Wine's LockFileEx
+// takes), which keeps out another run of the converter but not other
+// programs. An existing file is opened through links; a missing one is
+// created only as create_name itself, never through a link, and only if it
+// is still missing then. A regular file is opened for reading too, so that
+// its first bytes can be checked on the same descriptor. Refused at once: a
+// file held or locked by another run, and a FIFO without a reader.
+bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
+                    const char** cause);
+
+// Reads up to size bytes from the start of the regular file that
+// OpenOutputFile opened, and leaves it as it was. Returns the number of bytes
+// read, or -1 if they cannot be read (a file that may only be written).
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause);
+
+// What a file holds after OverwriteFile.
+enum class Overwritten {
+  kWhole,           // the new bytes, and nothing else
+  kPart,            // whole lines of the new bytes (kept of them), and nothing else
+  kPartAndOldRest,  // new bytes, then the rest of what the file held: it could not be cut
+  kUnchanged,       // what it held before (Windows: the cut before the write failed)
+};
+struct OverwriteResult {
+  Overwritten holds;
+  std::size_t kept;  // bytes of the new content in the file
+};
+
+// Writes bytes over a regular file from its start, so that nothing of its
+// earlier content remains: POSIX writes in place and then cuts the file to
+// the bytes written, whatever size it had, and signals that would end the
+// program wait until then; Windows cuts it first. A write that fails leaves
+// whole lines only: the file is cut after the last line end written.
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause);
+
+// Writes bytes to a FIFO, a device, or a standard stream (1 or 2: at its
+// position, after what it holds). Returns the number of bytes written.
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause);
+
+// The current folder, for messages; "." if it cannot be known.
+const char* CurrentFolder();
 
 #endif  // TRB2CSV_FILE_ACCESS_H_

@@ -1,21 +1,24 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "file_access.h"
-#include "track_tail_format.h"
+#include "signal_hold_posix.h"
 
 namespace {
+
+void SetCause(const char** cause, int error) {
+  if (cause) *cause = std::strerror(error);
+}
 
 // After a read or write that failed: true if it is to be tried again. Files
 // are opened without blocking, so that the open of a FIFO never waits for its
@@ -35,13 +38,21 @@ int Open(const char* name, int flags) {
   return file;
 }
 
-std::size_t WriteAll(int file, const char* bytes, std::size_t size) {
+// The name by which the system opens an open file again, whatever names it
+// had: "/proc/self/fd/N".
+struct OwnPath {
+  char text[32];
+  explicit OwnPath(int file) { std::snprintf(text, sizeof text, "/proc/self/fd/%d", file); }
+};
+
+std::size_t WriteAll(int file, const char* bytes, std::size_t size, const char** cause) {
   std::size_t written = 0;
   while (written < size) {
     const ssize_t put = write(file, bytes + written, size - written);
     if (put > 0) {
       written += static_cast<std::size_t>(put);
     } else if (put == 0 || !WaitToRetry(file, POLLOUT)) {
+      SetCause(cause, put == 0 ? EIO : errno);
       break;
     }
   }
@@ -63,38 +74,13 @@ void PrepareForRead(void* bytes, std::size_t size) {
 #endif
 }
 
-// Why the last call failed; strerror's text, or one of the converter's own.
-const char* g_file_error = "";
-
-void SetFileError(int error) { g_file_error = std::strerror(error); }
-
 FileIdentity IdentityOf(const struct stat& status) {
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-// The standard stream (1 or 2) that writes to the file, or -1.
-int StandardStreamOf(int file, const struct stat& status) {
-  for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
-    struct stat stream_status;
-    if (file != stream && fstat(stream, &stream_status) == 0 &&
-        IdentityOf(stream_status) == IdentityOf(status)) {
-      return stream;
-    }
-  }
-  return -1;
-}
-
-// Opens the name with the given access, creating the file if it is missing;
-// -1 with errno set if the file or its status cannot be had.
-int OpenToWrite(const char* name, int access, struct stat* status) {
-  const int file = Open(name, access | O_CREAT | O_NOCTTY);
-  if (file >= 0 && fstat(file, status) != 0) {
-    const int error = errno;
-    close(file);
-    errno = error;
-    return -1;
-  }
-  return file;
+FileKind KindOf(const struct stat& status) {
+  if (S_ISREG(status.st_mode)) return FileKind::kRegular;
+  return S_ISFIFO(status.st_mode) ? FileKind::kFifo : FileKind::kOther;
 }
 
 bool CutTo(int file, off_t size) {
@@ -104,20 +90,57 @@ bool CutTo(int file, off_t size) {
   return true;
 }
 
-// The name without its last component, with a slash at the end: "" for a
-// name without a folder. False if it does not fit.
-bool CopyFolderOf(const char* name, char* folder, std::size_t size) {
-  const char* slash = std::strrchr(name, '/');
-  const std::size_t length = slash ? static_cast<std::size_t>(slash - name) + 1 : 0;
-  if (length >= size) return false;
-  std::memcpy(folder, name, length);
-  folder[length] = '\0';
-  return true;
+// Opened for reading too, so that the first bytes can be checked on this
+// descriptor; a file that may only be written is opened again for writing
+// alone, as the file already opened (its own path), not by its name.
+Fd OpenExisting(const char* name) {
+  Fd file(Open(name, O_RDWR | O_NOCTTY));
+  if (file.valid() || errno != EACCES) return file;
+  const Fd path(Open(name, O_PATH));
+  if (!path.valid()) return Fd();
+  return Fd(Open(OwnPath(path.get()).text, O_WRONLY | O_NOCTTY));
+}
+
+// A FIFO opened for reading and writing has a reader, itself: it is opened
+// again for writing alone, as the FIFO already opened, so that one without
+// another reader is refused (ENXIO) rather than written into nothing.
+Fd ReopenForWritingAlone(Fd file) {
+  const Fd path(Open(OwnPath(file.get()).text, O_PATH));
+  if (!path.valid()) return Fd();
+  file.Close(nullptr);
+  return Fd(Open(OwnPath(path.get()).text, O_WRONLY | O_NOCTTY));
+}
+
+// Another run holds the file: it has taken the lock of trb2csv on Linux
+// (flock), or the record lock that Wine's LockFileEx takes for trb2csv.exe.
+// A file system without locks still gets its file.
+bool HeldByAnotherRun(int file) {
+  if (flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return true;
+  struct flock whole_file = {};
+  whole_file.l_type = F_WRLCK;
+  whole_file.l_whence = SEEK_SET;
+  return fcntl(file, F_SETLK, &whole_file) != 0 && (errno == EAGAIN || errno == EACCES);
 }
 
 }  // namespace
 
-const char* LastFileError() { return g_file_error; }
+Fd& Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    Close(nullptr);
+    file_ = other.file_;
+    other.file_ = -1;
+  }
+  return *this;
+}
+
+bool Fd::Close(const char** cause) {
+  if (file_ < 0) return true;
+  const int file = file_;
+  file_ = -1;
+  if (close(file) == 0) return true;
+  SetCause(cause, errno);
+  return false;
+}
 
 void OpenClosedStandardStreams() {
   pollfd streams[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
@@ -130,13 +153,13 @@ void OpenClosedStandardStreams() {
   }
 }
 
-int OpenInputFile(const char* name) {
-  const int file = Open(name, O_RDONLY);
-  if (file < 0) SetFileError(errno);
+Fd OpenInputFile(const char* name, const char** cause) {
+  Fd file(Open(name, O_RDONLY));
+  if (!file.valid()) SetCause(cause, errno);
   return file;
 }
 
-long ReadBytes(int file, void* bytes, std::size_t size) {
+long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
   PrepareForRead(bytes, size);
   std::size_t done = 0;
   while (done < size) {
@@ -146,59 +169,96 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
     } else if (got == 0) {
       break;
     } else if (!WaitToRetry(file, POLLIN)) {
-      SetFileError(errno);
+      SetCause(cause, errno);
       return -1;
     }
   }
   return static_cast<long>(done);
 }
 
-bool GetFileIdentity(int file, FileIdentity* identity) {
+std::optional<FileIdentity> GetIdentity(int file, const char** cause) {
   struct stat status;
   if (fstat(file, &status) != 0) {
-    SetFileError(errno);
-    return false;
+    SetCause(cause, errno);
+    return std::nullopt;
   }
-  *identity = IdentityOf(status);
-  return true;
+  return IdentityOf(status);
 }
+
+StreamFacts GetStreamFacts(int stream) {
+  struct stat status;
+  if (fstat(stream, &status) != 0) return {FileKind::kRegular, std::nullopt};  // not known
+  return {KindOf(status), IdentityOf(status)};
+}
+
+LinkRead ReadLink(const char* name, char* target, std::size_t size, const char** cause) {
+  const ssize_t length = readlink(name, target, size - 1);
+  if (length >= 0) {
+    target[length] = '\0';
+    return LinkRead::kLink;
+  }
+  switch (errno) {
+    case EINVAL:  // no link
+    // A name that cannot be looked at for these causes holds nothing yet, or
+    // open refuses it as well: it stands as it is.
+    case ENOENT:
+    case ENOTDIR:
+    case EACCES:
+    case ELOOP:
+    case ENAMETOOLONG:
+      return LinkRead::kNotALink;
+    default:
+      SetCause(cause, errno);
+      return LinkRead::kFailed;
+  }
+}
+
+const char* NameAsOpened(const char* name, const char** /*cause*/) { return name; }
+
+bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
 
 // Not cut here: cutting an existing file costs the file system more than
 // overwriting it in place and cutting it to length afterwards. Two runs that
 // wrote one file in place at once would mix their lines, so a regular file is
-// locked; a device or FIFO is not, as many runs may write to /dev/null. A
-// file system without locks still gets its file.
-//
-// A regular file is opened for reading too, so that its first bytes can be
-// checked on the same descriptor. Anything else is opened for writing alone,
-// as a FIFO opened for reading too would not wait for its reader; so is a
-// file that may only be written.
-int OpenOutputFile(const char* name, FileFacts* facts) {
+// locked; a device or FIFO is not, as many runs may write to /dev/null.
+bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
+                    const char** cause) {
+  // A name that a link leads to is created only as itself (O_EXCL and
+  // O_NOFOLLOW): if something took its place since it was judged, it is
+  // opened as an existing file instead, and judged as one.
+  Fd file;
+  for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
+    file = OpenExisting(name);
+    if (file.valid() || errno != ENOENT) break;
+    file = Fd(Open(create_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY));
+    if (!file.valid() && errno != EEXIST) break;
+  }
   struct stat status;
-  int file = OpenToWrite(name, O_RDWR, &status);
-  if (file >= 0 && !S_ISREG(status.st_mode)) {
-    close(file);
-    file = -1;
+  bool known = file.valid() && fstat(file.get(), &status) == 0;
+  if (known && S_ISFIFO(status.st_mode)) {
+    file = ReopenForWritingAlone(std::move(file));
+    known = file.valid() && fstat(file.get(), &status) == 0;
   }
-  if (file < 0) file = OpenToWrite(name, O_WRONLY, &status);
-  if (file < 0) {
-    SetFileError(errno);
-    return -1;
+  if (!known) {
+    SetCause(cause, errno);
+    return false;
   }
-  if (S_ISREG(status.st_mode) && flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    g_file_error = "held by another run of trb2csv";
-    close(file);
-    return -1;
+  output->kind = KindOf(status);
+  if (output->kind == FileKind::kRegular && HeldByAnotherRun(file.get())) {
+    if (cause) *cause = "held by another run of trb2csv";
+    return false;
   }
-  facts->has_identity = true;
-  facts->identity = IdentityOf(status);
-  facts->regular = S_ISREG(status.st_mode);
-  facts->empty = facts->regular && status.st_size == 0;
-  facts->standard_stream = StandardStreamOf(file, status);
-  return file;
+  output->identity = IdentityOf(status);
+  output->empty = output->kind == FileKind::kRegular && status.st_size == 0;
+  static char own_name[PATH_MAX];
+  const ssize_t length = readlink(OwnPath(file.get()).text, own_name, sizeof own_name - 1);
+  output->own_name = length >= 0 ? own_name : nullptr;
+  if (length >= 0) own_name[length] = '\0';
+  output->file = std::move(file);
+  return true;
 }
 
-long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause) {
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got =
@@ -208,103 +268,39 @@ long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
     } else if (got == 0) {
       break;
     } else if (errno == EBADF) {  // opened for writing alone
-      g_file_error = "cannot be read, so it is not known to be a text file";
+      if (cause) *cause = "cannot be read, so it is not known to be a text file";
       return -1;
     } else if (errno != EINTR) {
-      SetFileError(errno);
+      SetCause(cause, errno);
       return -1;
     }
   }
   return static_cast<long>(done);
 }
 
-bool OverwriteFile(int file, const FileFacts& facts, const char* bytes, std::size_t size) {
-  if (facts.standard_stream >= 0) file = facts.standard_stream;
-  if (facts.standard_stream >= 0 || !facts.regular) {
-    const bool whole = WriteAll(file, bytes, size) == size;
-    if (!whole) SetFileError(errno);
-    return whole;
+// Until the file is cut, new lines stand before old ones: no signal that can
+// be held off may end the program in between. The write of a regular file
+// does not block. The cut does not rely on the size fstat gave: a file
+// system may report a size it has cached.
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause) {
+  const SignalHold hold;
+  std::size_t kept = WriteAll(file, bytes, size, cause);
+  if (kept < size) {
+    while (kept > 0 && bytes[kept - 1] != '\n') --kept;
   }
-
-  // Until the file is cut, new lines stand before old ones: no signal that
-  // can be held off may end the program in between. The write of a regular
-  // file does not block. The cut does not rely on the size fstat gave: a file
-  // system may report a size it has cached.
-  sigset_t all_signals;
-  sigset_t previous_mask;
-  sigfillset(&all_signals);
-  sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
-  const std::size_t written = WriteAll(file, bytes, size);
   const int write_error = errno;
-  const bool whole = CutTo(file, static_cast<off_t>(written)) && written == size;
-  SetFileError(written == size ? errno : write_error);
-  sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
-  return whole;
-}
-
-bool CloseFile(int file) {
-  if (close(file) == 0) return true;
-  SetFileError(errno);
-  return false;
-}
-
-namespace {
-
-// A name that cannot be looked at for this cause holds nothing yet, or open
-// refuses it as well: it stands as it is.
-bool StandsAsItIs(int error) {
-  return error == ENOENT || error == ENOTDIR || error == EACCES || error == ELOOP ||
-         error == ENAMETOOLONG;
-}
-
-// Follows the symbolic link that name is, and the links it leads to, one at a
-// time, as open would, and looks at each name on the way. Links in the
-// folders of a name do not change its last component; a link's target is
-// read from the folder of the link.
-TrackTailName FollowLinks(const char* name) {
-  constexpr int kMaxLinks = 40;  // as Linux allows
-  static char path[PATH_MAX];
-  static char target[PATH_MAX];
-  g_file_error = std::strerror(ENAMETOOLONG);
-  if (std::strlen(name) >= sizeof path) return TrackTailName::kUnknown;
-  std::strcpy(path, name);
-  for (int links = 0; links <= kMaxLinks; ++links) {
-    if (EndsInTrackTailExtension(path, std::strlen(path))) return TrackTailName::kYes;
-    const ssize_t length = readlink(path, target, sizeof target - 1);
-    if (length < 0) {
-      if (errno == EINVAL || StandsAsItIs(errno)) return TrackTailName::kNo;  // EINVAL: no link
-      SetFileError(errno);
-      return TrackTailName::kUnknown;
-    }
-    target[length] = '\0';
-    static char folder[PATH_MAX];
-    folder[0] = '\0';
-    if (target[0] != '/' && !CopyFolderOf(path, folder, sizeof folder)) break;
-    if (std::strlen(folder) + static_cast<std::size_t>(length) >= sizeof path) break;
-    std::strcpy(path, folder);
-    std::strcat(path, target);
+  if (!CutTo(file, static_cast<off_t>(kept))) {
+    SetCause(cause, kept < size ? write_error : errno);
+    return {Overwritten::kPartAndOldRest, kept};
   }
-  g_file_error = std::strerror(ELOOP);
-  return TrackTailName::kUnknown;
+  return {kept == size ? Overwritten::kWhole : Overwritten::kPart, kept};
 }
 
-}  // namespace
-
-// Most names are no link: they are told by one lstat, without the buffers
-// that following links takes.
-TrackTailName NamesTrackTailFile(const char* name) {
-  if (EndsInTrackTailExtension(name, std::strlen(name))) return TrackTailName::kYes;
-  struct stat status;
-  if (lstat(name, &status) == 0) {
-    return S_ISLNK(status.st_mode) ? FollowLinks(name) : TrackTailName::kNo;
-  }
-  if (StandsAsItIs(errno)) return TrackTailName::kNo;
-  SetFileError(errno);
-  return TrackTailName::kUnknown;
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {
+  return WriteAll(file, bytes, size, cause);
 }
 
-bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
-
-void GetCurrentFolder(char* folder, std::size_t size) {
-  if (!getcwd(folder, size)) std::strcpy(folder, ".");
+const char* CurrentFolder() {
+  static char folder[PATH_MAX];
+  return getcwd(folder, sizeof folder) ? folder : ".";
 }

@@ -4,23 +4,22 @@
 #include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include <cerrno>
 #include <cstring>
-#include <initializer_list>
 
 #include "file_access.h"
-#include "file_names.h"
-#include "track_tail_format.h"
+#include "windows_device_names.h"
 
 namespace {
 
-// Why the last call failed; strerror's text, or one of the converter's own.
-const char* g_file_error = "";
-
-void SetFileError(int error) {
-  g_file_error = GetLastError() == ERROR_SHARING_VIOLATION ? "held open by another program"
-                                                           : std::strerror(error);
+// After a C library call that failed: Windows says more of a file that
+// another program holds open than errno does.
+void SetCause(const char** cause, int error) {
+  if (!cause) return;
+  *cause = GetLastError() == ERROR_SHARING_VIOLATION ? "held open by another program"
+                                                     : std::strerror(error);
 }
 
 // The longest path Windows takes, in UTF-16 units.
@@ -28,67 +27,105 @@ constexpr DWORD kMaxPathCharacters = 32768;
 
 HANDLE HandleOf(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
-bool GetIdentity(HANDLE file, FileIdentity* identity, BY_HANDLE_FILE_INFORMATION* information) {
-  if (!GetFileInformationByHandle(file, information)) {
-    g_file_error = "its identity (volume and file index) cannot be read";
-    return false;
+// The file index and the creation time, asked of the file system directly:
+// GetFileInformationByHandle also asks for the volume, which Wine cannot
+// tell for a standard stream that a Linux shell redirected to a file.
+std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
+  IO_STATUS_BLOCK status;
+  FILE_INTERNAL_INFORMATION index;
+  FILE_BASIC_INFO basic;
+  if (NtQueryInformationFile(file, &status, &index, sizeof index, FileInternalInformation) != 0 ||
+      !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    return std::nullopt;
   }
-  *identity = {
-      information->dwVolumeSerialNumber,
-      static_cast<std::uint64_t>(information->nFileIndexHigh) << 32 | information->nFileIndexLow};
-  return true;
+  return FileIdentity{static_cast<std::uint64_t>(basic.CreationTime.QuadPart),
+                      static_cast<std::uint64_t>(index.IndexNumber.QuadPart)};
 }
 
-// The standard stream (1 or 2) whose handle writes to the file, or -1.
-int StandardStreamOf(const FileIdentity& identity) {
-  const DWORD handles[] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-  for (int i = 0; i < 2; ++i) {
-    const HANDLE stream = GetStdHandle(handles[i]);
-    FileIdentity stream_identity;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (stream != INVALID_HANDLE_VALUE && stream != nullptr &&
-        GetFileType(stream) == FILE_TYPE_DISK &&
-        GetIdentity(stream, &stream_identity, &information) && stream_identity == identity) {
-      return i + 1;
-    }
-  }
-  return -1;
+// Wide text, as Windows keeps names, into the ANSI code page (UTF-8 under the
+// program's manifest), in a buffer that lives for the run.
+const char* Narrow(const wchar_t* wide, int length) {
+  static char text[4 * kMaxPathCharacters];
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof text - 1, nullptr, nullptr);
+  if (size == 0) return nullptr;
+  text[size] = '\0';
+  return text;
 }
 
-bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
-  std::size_t written = 0;
-  while (written < size) {
+// The open file's own name: its final path, or where Wine cannot tell that
+// (a path longer than MAX_PATH), its path on its volume.
+const char* OwnName(HANDLE file) {
+  static wchar_t path[kMaxPathCharacters];
+  const DWORD length = GetFinalPathNameByHandleW(file, path, kMaxPathCharacters, 0);
+  if (length > 0 && length < kMaxPathCharacters) return Narrow(path, static_cast<int>(length));
+  alignas(FILE_NAME_INFO) static unsigned char room[sizeof(FILE_NAME_INFO) + sizeof path];
+  if (!GetFileInformationByHandleEx(file, FileNameInfo, room, sizeof room)) return nullptr;
+  const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(room);
+  return Narrow(name->FileName, static_cast<int>(name->FileNameLength / sizeof(wchar_t)));
+}
+
+int OpenExisting(const char* name, int* file) {
+  int error = 0;
+  for (int access : {_O_RDWR, _O_WRONLY}) {  // a file that may only be written
+    error = _sopen_s(file, name, access | _O_BINARY, _SH_DENYRW, 0);
+    if (error != EACCES) break;
+  }
+  return error;
+}
+
+bool WriteAll(HANDLE file, const char* bytes, std::size_t size, std::size_t* written,
+              const char** cause) {
+  *written = 0;
+  while (*written < size) {
     DWORD put = 0;
-    const DWORD chunk = static_cast<DWORD>(size - written < 1u << 30 ? size - written : 1u << 30);
-    if (!WriteFile(file, bytes + written, chunk, &put, nullptr) || put == 0) {
-      g_file_error = std::strerror(EIO);
+    const std::size_t rest = size - *written;
+    const DWORD chunk = static_cast<DWORD>(rest < 1u << 30 ? rest : 1u << 30);
+    if (!WriteFile(file, bytes + *written, chunk, &put, nullptr) || put == 0) {
+      if (cause) *cause = std::strerror(GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO);
       return false;
     }
-    written += put;
+    *written += put;
   }
   return true;
 }
 
 }  // namespace
 
-const char* LastFileError() { return g_file_error; }
+Fd& Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    Close(nullptr);
+    file_ = other.file_;
+    other.file_ = -1;
+  }
+  return *this;
+}
+
+bool Fd::Close(const char** cause) {
+  if (file_ < 0) return true;
+  const int file = file_;
+  file_ = -1;
+  if (_close(file) == 0) return true;
+  SetCause(cause, errno);
+  return false;
+}
 
 void OpenClosedStandardStreams() {}  // a Windows program starts with its handles set
 
-int OpenInputFile(const char* name) {
+Fd OpenInputFile(const char* name, const char** cause) {
   // Refused while the recording application holds the file open for writing.
   int file = -1;
-  if (_sopen_s(&file, name, _O_RDONLY | _O_BINARY, _SH_DENYWR, 0) != 0) SetFileError(errno);
-  return file;
+  if (_sopen_s(&file, name, _O_RDONLY | _O_BINARY, _SH_DENYWR, 0) != 0) SetCause(cause, errno);
+  return Fd(file);
 }
 
-long ReadBytes(int file, void* bytes, std::size_t size) {
+long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
   std::size_t done = 0;
   while (done < size) {
     const int got =
         _read(file, static_cast<char*>(bytes) + done, static_cast<unsigned>(size - done));
     if (got < 0) {
-      SetFileError(errno);
+      SetCause(cause, errno);
       return -1;
     }
     if (got == 0) break;
@@ -97,102 +134,141 @@ long ReadBytes(int file, void* bytes, std::size_t size) {
   return static_cast<long>(done);
 }
 
-bool GetFileIdentity(int file, FileIdentity* identity) {
-  BY_HANDLE_FILE_INFORMATION information;
-  return GetIdentity(HandleOf(file), identity, &information);
+std::optional<FileIdentity> GetIdentity(int file, const char** cause) {
+  const std::optional<FileIdentity> identity = IdentityOfHandle(HandleOf(file));
+  if (!identity && cause) *cause = "its identity (file index and creation time) cannot be read";
+  return identity;
 }
 
-// Opened for reading too, so that the first bytes can be checked on this
-// handle; a file that may only be written is opened for writing alone.
-int OpenOutputFile(const char* name, FileFacts* facts) {
+StreamFacts GetStreamFacts(int stream) {
+  const HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {FileKind::kOther, std::nullopt};
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+      return {FileKind::kRegular, IdentityOfHandle(handle)};
+    case FILE_TYPE_PIPE:
+      return {FileKind::kFifo, std::nullopt};
+    default:  // a console, the null device
+      return {FileKind::kOther, std::nullopt};
+  }
+}
+
+LinkRead ReadLink(const char* /*name*/, char* /*target*/, std::size_t /*size*/,
+                  const char** /*cause*/) {
+  return LinkRead::kNotALink;
+}
+
+// Windows opens a name by its full path, in which "\.", "x\.." and trailing
+// dots and blanks are gone.
+const char* NameAsOpened(const char* name, const char** cause) {
+  static wchar_t wide_name[kMaxPathCharacters];
+  static wchar_t full_path[kMaxPathCharacters];
+  if (cause) *cause = "the name cannot be read as a path";
+  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) == 0) return nullptr;
+  const DWORD length = GetFullPathNameW(wide_name, kMaxPathCharacters, full_path, nullptr);
+  if (length == 0 || length >= kMaxPathCharacters) return nullptr;
+  DWORD end = length;
+  while (end > 0 && (full_path[end - 1] == L'.' || full_path[end - 1] == L' ')) --end;
+  return end == 0 ? "" : Narrow(full_path, static_cast<int>(end));
+}
+
+bool NamesDeviceInDisguise(const char* name) { return IsWindowsDeviceNameWithExtension(name); }
+
+bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
+                    const char** cause) {
   int file = -1;
-  for (int access : {_O_RDWR, _O_WRONLY}) {
-    if (_sopen_s(&file, name, access | _O_CREAT | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE) ==
-        0) {
-      break;
-    }
+  int error = 0;
+  for (int attempt = 0; attempt < 3 && file < 0; ++attempt) {
+    error = OpenExisting(name, &file);
+    if (error != ENOENT) break;
+    error = _sopen_s(&file, create_name, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
+                     _S_IREAD | _S_IWRITE);
+    if (error != EEXIST) break;
   }
   if (file < 0) {
-    SetFileError(errno);
-    return -1;
+    SetCause(cause, error);
+    return false;
   }
+  Fd opened(file);
   const HANDLE handle = HandleOf(file);
-  facts->has_identity = false;
-  facts->regular = false;
-  facts->empty = false;
-  facts->standard_stream = -1;
-  if (GetFileType(handle) != FILE_TYPE_DISK) return file;  // NUL, CON, a pipe
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetIdentity(handle, &facts->identity, &information)) {
-    _close(file);
-    return -1;
+  output->identity = std::nullopt;
+  output->empty = false;
+  output->own_name = nullptr;
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+      output->kind = FileKind::kRegular;
+      break;
+    case FILE_TYPE_PIPE: {
+      // A named pipe has a server that reads it, or it does not open; a FIFO
+      // of the Linux file system under Wine opens whether it has a reader or
+      // not, and would take the lines into nothing.
+      DWORD flags;
+      if (!GetNamedPipeInfo(handle, &flags, nullptr, nullptr, nullptr)) {
+        if (cause) *cause = "a FIFO, and whether anything reads it cannot be known";
+        return false;
+      }
+      output->kind = FileKind::kFifo;
+      output->file = std::move(opened);
+      return true;
+    }
+    default:  // NUL, CON
+      output->kind = FileKind::kOther;
+      output->file = std::move(opened);
+      return true;
   }
-  facts->has_identity = true;
-  facts->regular = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  facts->empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
-  facts->standard_stream = StandardStreamOf(facts->identity);
-  return file;
+  OVERLAPPED whole_file = {};
+  if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                  MAXDWORD, &whole_file) &&
+      GetLastError() == ERROR_LOCK_VIOLATION) {
+    if (cause) *cause = "held by another run of trb2csv";
+    return false;
+  }
+  output->identity = IdentityOfHandle(handle);
+  LARGE_INTEGER size;
+  output->empty = GetFileSizeEx(handle, &size) && size.QuadPart == 0;
+  output->own_name = OwnName(handle);
+  output->file = std::move(opened);
+  return true;
 }
 
-long ReadLeadingBytes(int file, void* bytes, std::size_t size) {
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause) {
   if (_lseeki64(file, 0, SEEK_SET) != 0) {
-    SetFileError(errno);
+    SetCause(cause, errno);
     return -1;
   }
-  const long got = ReadBytes(file, bytes, size);
+  long got = ReadBytes(file, bytes, size, cause);
+  if (got < 0 && errno == EBADF && cause) {  // opened for writing alone
+    *cause = "cannot be read, so it is not known to be a text file";
+  }
   if (_lseeki64(file, 0, SEEK_SET) != 0) {
-    SetFileError(errno);
-    return -1;
+    SetCause(cause, errno);
+    got = -1;
   }
   return got;
 }
 
 // Cut first: a Ctrl+C then leaves the first lines of the new content, never
 // new lines before old ones.
-bool OverwriteFile(int file, const FileFacts& facts, const char* bytes, std::size_t size) {
-  if (facts.standard_stream >= 0) {
-    const DWORD stream = facts.standard_stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
-    return WriteAll(GetStdHandle(stream), bytes, size);
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause) {
+  if (_chsize_s(file, 0) != 0) {
+    SetCause(cause, errno);
+    return {Overwritten::kUnchanged, 0};
   }
-  if (facts.regular && _chsize_s(file, 0) != 0) {
-    SetFileError(errno);
-    return false;
-  }
-  return WriteAll(HandleOf(file), bytes, size);
+  std::size_t written;
+  if (WriteAll(HandleOf(file), bytes, size, &written, cause)) return {Overwritten::kWhole, size};
+  std::size_t kept = written;
+  while (kept > 0 && bytes[kept - 1] != '\n') --kept;
+  if (_chsize_s(file, static_cast<__int64>(kept)) != 0) kept = written;
+  return {Overwritten::kPart, kept};
 }
 
-bool CloseFile(int file) {
-  if (_close(file) == 0) return true;
-  SetFileError(errno);
-  return false;
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {
+  std::size_t written;
+  WriteAll(HandleOf(file), bytes, size, &written, cause);
+  return written;
 }
 
-// Windows opens a name by its full path, in which "\.", "x\.." and trailing
-// dots and blanks are gone: "old.trb\." opens old.trb.
-TrackTailName NamesTrackTailFile(const char* name) {
-  static wchar_t wide_name[kMaxPathCharacters];
-  static wchar_t full_path[kMaxPathCharacters];
-  g_file_error = "the name cannot be read as a path";
-  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) == 0) {
-    return TrackTailName::kUnknown;
-  }
-  const DWORD length = GetFullPathNameW(wide_name, kMaxPathCharacters, full_path, nullptr);
-  if (length == 0 || length >= kMaxPathCharacters) return TrackTailName::kUnknown;
-  DWORD end = length;
-  while (end > 0 && (full_path[end - 1] == L'.' || full_path[end - 1] == L' ')) --end;
-  if (end < 4) return TrackTailName::kNo;
-  char ascii_end[5];  // the last four characters, if they are ASCII
-  for (int i = 0; i < 4; ++i) {
-    const wchar_t c = full_path[end - 4 + i];
-    if (c > 0x7F) return TrackTailName::kNo;
-    ascii_end[i] = static_cast<char>(c);
-  }
-  ascii_end[4] = '\0';
-  return EndsInTrackTailExtension(ascii_end, 4) ? TrackTailName::kYes : TrackTailName::kNo;
-}
-
-bool NamesDeviceInDisguise(const char* name) { return IsDeviceNameWithExtension(name); }
-
-void GetCurrentFolder(char* folder, std::size_t size) {
-  if (!_getcwd(folder, static_cast<int>(size))) std::strcpy(folder, ".");
+const char* CurrentFolder() {
+  static char folder[MAX_PATH * 4];
+  return _getcwd(folder, sizeof folder) ? folder : ".";
 }

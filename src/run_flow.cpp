@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
+#include "ascii.h"
 #include "console_text.h"
 #include "converter_state.h"
 #include "csv_exporter.h"
 #include "file_access.h"
 #include "key_wait.h"
+#include "output_guard.h"
 #include "track_tail_loader.h"
 #include "version.h"
 
@@ -20,12 +23,8 @@ constexpr std::size_t kNameFieldSize = 254;  // 253 characters and a zero
 
 bool IsQuietOption(const char* argument) {
   const char kOption[] = "-quiet";
-  for (std::size_t i = 0; i < sizeof kOption; ++i) {
-    char c = argument[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kOption[i]) return false;
-  }
-  return true;
+  return std::strlen(argument) == sizeof kOption - 1 &&
+         MatchesIgnoringCase(argument, kOption, sizeof kOption - 1);
 }
 
 // "/?" is the Windows way of asking; the others are the usual ones.
@@ -81,12 +80,65 @@ void NoticeLoadLimit(std::int32_t loaded_byte_count) {
   PromptAndWait();
 }
 
-// Exports the loaded track and prints the outcome; false on an error.
+// Says on standard error what the output holds after a write that failed.
+void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
+  PrintText(stderr, "trb2csv: %s: %s; ", output_name, result.cause);
+  if (result.to_stream) {
+    PrintText(stderr, "only part of the track (%d of %d lines) reached it\n",
+              static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+    return;
+  }
+  switch (result.holds) {
+    case Overwritten::kWhole:
+      PrintText(stderr, "%s may not hold the whole track\n", output_name);
+      break;
+    case Overwritten::kPart:
+      if (result.lines_kept == 0) {
+        PrintText(stderr, "%s is now empty\n", output_name);
+      } else {
+        PrintText(stderr, "%s now holds only part of the track (%d of %d lines)\n", output_name,
+                  static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+      }
+      break;
+    case Overwritten::kPartAndOldRest:
+      PrintText(stderr,
+                "%s now holds %d of the %d lines of the track, and after them what it held "
+                "before\n",
+                output_name, static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+      break;
+    case Overwritten::kUnchanged:
+      PrintText(stderr, "%s was left as it was\n", output_name);
+      break;
+  }
+}
+
+// Says on standard error why a track gave no line to write.
+void ExplainNothingToWrite(const char* input_name, const char* output_name,
+                           std::int32_t header_point_count, std::int32_t records_walked) {
+  PrintText(stderr, "trb2csv: %s: ", input_name);
+  if (header_point_count <= 0) {
+    PrintText(stderr, "its point count is %d, so it holds no track point",
+              static_cast<int>(header_point_count));
+  } else if (records_walked == 0) {
+    PrintText(stderr, "holds no whole track point record (%d bytes after its first %d)",
+              static_cast<int>(g_loaded_byte_count), kBodyOffset);
+  } else {
+    PrintText(stderr, "none of its %d records lies within the coordinate range",
+              static_cast<int>(records_walked));
+  }
+  PrintText(stderr, "; %s was not written\n", output_name);
+}
+
+// Exports the loaded track and prints the outcome; false if the CSV file was
+// not written whole.
 bool ExportAndReport(const char* input_name, const char* output_name,
-                     std::int32_t header_point_count, const FileIdentity* input) {
+                     std::int32_t header_point_count, const std::optional<FileIdentity>& input) {
   const ExportResult result = ExportCsv(output_name, header_point_count, input);
   switch (result.outcome) {
     case ExportOutcome::kWritten:
+      break;
+    case ExportOutcome::kNothingToWrite:
+      ExplainNothingToWrite(input_name, output_name, header_point_count, result.records_walked);
       break;
     case ExportOutcome::kInputFile:
       PrintText(stdout, "%s is the input file and is not overwritten!\n", output_name);
@@ -107,7 +159,7 @@ bool ExportAndReport(const char* input_name, const char* output_name,
       break;
     case ExportOutcome::kWriteFailed:
       PrintText(stdout, "%s could not be written!\n", output_name);
-      PrintText(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
+      ExplainWriteFailure(output_name, result);
       return false;
   }
   if (!g_quiet_mode) {
@@ -127,9 +179,7 @@ void ExplainLoad(const char* input_name, const char* output_name, const LoadResu
     }
     return;
   }
-  static char folder[4096];
-  GetCurrentFolder(folder, sizeof folder);
-  PrintText(stderr, "trb2csv: %s: %s, in %s", input_name, LastFileError(), folder);
+  PrintText(stderr, "trb2csv: %s: %s, in %s", input_name, load.cause, CurrentFolder());
   if (load.outcome == LoadOutcome::kCannotOpen) {
     PrintText(stderr,
               " (the track is read from this name in the current folder; the one "
@@ -206,8 +256,7 @@ int RunConverter(int argc, const char* const* argv) {
     // A run that leaves the CSV file as it was, or not whole, has failed.
     if (g_loaded_byte_count <= 0 || load.record_left_out) failed = true;
     if (g_loaded_byte_count > 0 &&
-        !ExportAndReport(input_name, output_name, load.header_point_count,
-                         load.has_identity ? &load.identity : nullptr)) {
+        !ExportAndReport(input_name, output_name, load.header_point_count, load.identity)) {
       failed = true;
     }
   }

@@ -14,7 +14,8 @@
 // At most kLoadLimit bytes of the body are read; only whole records count,
 // and no more of them than the point count says.
 //
-// Track-tail files are named *.trb; the converter never writes over one.
+// Track-tail files are named *.trb; the converter never writes over one
+// (output_guard.h).
 
 #ifndef TRB2CSV_TRACK_TAIL_FORMAT_H_
 #define TRB2CSV_TRACK_TAIL_FORMAT_H_
@@ -35,20 +36,6 @@ constexpr int kLongitudeOffset = 8;
 // record buffer, so at most 1,365 whole records.
 constexpr std::int32_t kLoadLimit = 65535;
 constexpr std::int32_t kMaxRecords = kLoadLimit / kRecordSize;
-
-// True if the first length characters of name end in ".trb", in any case of
-// the letters.
-inline bool EndsInTrackTailExtension(const char* name, std::size_t length) {
-  const char kLower[] = ".trb";
-  const char kUpper[] = ".TRB";
-  const std::size_t kLength = sizeof kLower - 1;
-  if (length < kLength) return false;
-  const char* extension = name + (length - kLength);
-  for (std::size_t i = 0; i < kLength; ++i) {
-    if (extension[i] != kLower[i] && extension[i] != kUpper[i]) return false;
-  }
-  return true;
-}
 
 inline std::uint64_t DecodeLittleEndian(const unsigned char* bytes, int size) {
   std::uint64_t value = 0;

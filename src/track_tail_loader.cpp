@@ -6,22 +6,22 @@
 
 LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   g_loaded_byte_count = 0;
-  const int input = OpenInputFile(input_name);
-  if (input < 0) {
+  const char* cause = "";
+  Fd input = OpenInputFile(input_name, &cause);
+  if (!input.valid()) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, 0, false, {}, false};
+    return {LoadOutcome::kCannotOpen, cause, 0, std::nullopt, false};
   }
-  FileIdentity identity = {};
-  const bool has_identity = GetFileIdentity(input, &identity);
+  const std::optional<FileIdentity> identity = GetIdentity(input.get(), nullptr);
 
   // The header is read but not kept. A file that ends within it or within the
   // point count holds no records.
   unsigned char head[kBodyOffset];
-  const long head_size = ReadBytes(input, head, sizeof head);
+  const long head_size = ReadBytes(input.get(), head, sizeof head, &cause);
   long body_size = 0;
   bool record_left_out = false;
   if (head_size == kBodyOffset) {
-    body_size = ReadBytes(input, g_record_buffer, kLoadLimit);
+    body_size = ReadBytes(input.get(), g_record_buffer, kLoadLimit, &cause);
     if (body_size == kLoadLimit) {
       g_loaded_byte_count = kLoadLimit;
       limit_notice(kLoadLimit);
@@ -29,19 +29,19 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
       // record if the rest of that one follows, or if that is not known.
       unsigned char rest[kRecordSize];
       const long rest_size = kRecordSize - kLoadLimit % kRecordSize;
-      const long got = ReadBytes(input, rest, static_cast<std::size_t>(rest_size));
+      const long got = ReadBytes(input.get(), rest, static_cast<std::size_t>(rest_size), nullptr);
       record_left_out = got < 0 || got == rest_size;
     }
   }
-  CloseFile(input);  // Everything needed has been read.
+  input.Close(nullptr);  // Everything needed has been read.
 
   // A read error (a directory, a failing device) must not pass for data.
   if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kReadFailed, 0, false, {}, false};
+    return {LoadOutcome::kReadFailed, cause, 0, std::nullopt, false};
   }
   const TrackTailLoad load =
       MeasureTrackTail(head, static_cast<std::size_t>(head_size + body_size));
   g_loaded_byte_count = load.loaded_byte_count;
-  return {LoadOutcome::kOpened, load.header_point_count, has_identity, identity, record_left_out};
+  return {LoadOutcome::kOpened, "", load.header_point_count, identity, record_left_out};
 }

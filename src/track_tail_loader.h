@@ -5,20 +5,19 @@
 #define TRB2CSV_TRACK_TAIL_LOADER_H_
 
 #include <cstdint>
+#include <optional>
 
 #include "file_access.h"
 
-// The cause of kCannotOpen and kReadFailed is LastFileError().
 enum class LoadOutcome { kOpened, kCannotOpen, kReadFailed };
 
 struct LoadResult {
   LoadOutcome outcome;
+  const char* cause;                // why, for kCannotOpen and kReadFailed
   std::int32_t header_point_count;  // 0 unless the whole count was read
   // The identity of the file read, taken from the open file, so that no
-  // name of it can be written over; has_identity is false if it could not
-  // be known.
-  bool has_identity;
-  FileIdentity identity;
+  // name of it can be written over; none if it could not be read.
+  std::optional<FileIdentity> identity;
   // At the load limit: whether the file holds a whole record more than was
   // loaded, so that the CSV cannot hold the whole track.
   bool record_left_out;

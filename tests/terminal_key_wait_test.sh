@@ -6,10 +6,11 @@
 # stop and continue in the wait leave it waiting for a key. Signals go to the
 # program's own PID.
 #
-#   terminal_key_wait_test.sh PROGRAM
+#   terminal_key_wait_test.sh PROGRAM WRITE_TRACK
 set -u
 source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
+write_track=$(realpath "$2")
 socket="trb2csv-keywait-$$"
 
 shows() { screen | grep -qF -- "$1"; }
@@ -75,7 +76,7 @@ status_is() {
 # Too short to convert: banner and prompt only, and status 1.
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 # Reaches the load limit: a pause at the limit notice, then one at the end.
-mkdir "$work/large" && head -c 70000 /dev/zero > "$work/large/ceTrackTail.trb"
+mkdir "$work/large" && "$write_track" "$work/large/ceTrackTail.trb" 2147483647 +69796
 cd "$work" || exit 1
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 wait_until 10 shows '$' || fail "no shell"
@@ -181,7 +182,7 @@ cmp -s letter.before background.after || fail "background: terminal mode changed
 start_run typed_ahead large
 tmux -L "$socket" send-keys -t test "ab"
 finish_run typed_ahead
-shows_lines "Press any keya" "ceTrackTail.trb --> KeloTrackTail.csv : 0 Trackpoints" ||
+shows_lines "Press any keya" "ceTrackTail.trb --> KeloTrackTail.csv : 1365 Trackpoints" ||
   fail "typed_ahead: the first key did not end the limit notice's pause"
 shows_lines "Press any keyb" "LEFT<>" || fail "typed_ahead: the second key was lost"
 status_is typed_ahead 1

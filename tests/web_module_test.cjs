@@ -89,7 +89,7 @@ try {
     const head = file.subarray(0, c.input_capacity());
     new Uint8Array(c.memory.buffer, c.input(), head.length).set(head);
     c.convert(head.length);
-    const web = c.loaded_byte_count() > 0 ?
+    const web = c.csv_size() > 0 ?
       Buffer.from(new Uint8Array(c.memory.buffer, c.csv(), c.csv_size())) : null;
     if (native === null ? web !== null : web === null || !native.equals(web)) {
       fs.writeFileSync(path.join(os.tmpdir(), `trb2csv-web-difference-${n}.trb`), file);

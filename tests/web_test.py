@@ -188,10 +188,11 @@ try:
         base = name.rsplit(".", 1)[0]
         for kind, csv_name in [("default", "KeloTrackTail.csv"), ("named", base + ".csv")]:
             button = result.find_element(By.CLASS_NAME, f"save-{kind}")
-            if saved(button, csv_name, lambda data: data == native) != native:
+            if native is None:
+                if button.is_enabled() or "writes no CSV file" not in warnings:
+                    fail(f"{case}: trb2csv writes no CSV, but the page offers {button.text!r}")
+            elif saved(button, csv_name, lambda data: data == native) != native:
                 fail(f"{case}: the CSV saved as {csv_name} is not trb2csv's")
-            if (native == b"") != button.text.endswith("(empty: no line)"):
-                fail(f"{case}: the button {button.text!r} does not tell an empty CSV")
         if header is None or drawn == 0:
             continue
         first = [line.split(" , ")[:2] for line in native.decode().splitlines()

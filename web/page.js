@@ -108,6 +108,9 @@ function warningsFor(c, t) {
     warnings.push(`This file does not look like a track-tail file: ${reasons.join(", and ")}. ` +
       "What trb2csv would write for it is shown all the same.");
   }
+  if (t.lines === 0) {
+    warnings.push("No record of this file gets a CSV line, so trb2csv writes no CSV file for it.");
+  }
   if (t.loaded === c.load_limit()) {
     warnings.push(`The records take ${count(c.load_limit())} bytes or more, more than trb2csv ` +
       `reads: only the first ${count(c.max_records())} records are taken, as the console ` +
@@ -175,12 +178,12 @@ function listing(t) {
   ]) {
     counts.append(html("dt", {}, label), html("dd", { class: kind }, value));
   }
-  const empty = t.lines === 0 ? " (empty: no line)" : "";
+  const noLine = t.lines === 0;
   const csv = (name) => () => save(t.csv, name, "text/csv");
   const saves = html("p", { class: "save" },
-    saveButton("default", `Save as KeloTrackTail.csv${empty}`, csv("KeloTrackTail.csv")),
-    saveButton("named", `Save as ${fittingName(t.base, ".csv")}${empty}`,
-      csv(fittingName(t.base, ".csv"))),
+    saveButton("default", "Save as KeloTrackTail.csv", csv("KeloTrackTail.csv"), noLine),
+    saveButton("named", `Save as ${fittingName(t.base, ".csv")}`,
+      csv(fittingName(t.base, ".csv")), noLine),
     ...FORMATS.map((format, f) => saveButton(format.name.toLowerCase(), `Save as ${format.name}`,
       () => saveDocument(f, [t], fittingName(t.base, format.extension)), t.maps[f].length === 0 ||
       t.points.length === 0)));

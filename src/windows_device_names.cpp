@@ -1,33 +1,30 @@
-#include "file_names.h"
+#include "windows_device_names.h"
 
 #include <cstddef>
 #include <cstring>
 
+#include "ascii.h"
+
 namespace {
 
-char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool IsDeviceStem(const char* stem, std::size_t length) {
-  const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-  const char* const kNumbered[] = {"COM", "LPT"};
-  char upper[5] = "";
-  if (length < 3 || length > 4) return false;
-  for (std::size_t i = 0; i < length; ++i) upper[i] = ToUpper(stem[i]);
+  const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+  const char* const kNumbered[] = {"com", "lpt"};
   if (length == 3) {
     for (const char* device : kDevices) {
-      if (std::strcmp(upper, device) == 0) return true;
+      if (MatchesIgnoringCase(stem, device, 3)) return true;
     }
-    return false;
-  }
-  for (const char* device : kNumbered) {
-    if (std::strncmp(upper, device, 3) == 0 && upper[3] >= '1' && upper[3] <= '9') return true;
+  } else if (length == 4 && stem[3] >= '1' && stem[3] <= '9') {
+    for (const char* device : kNumbered) {
+      if (MatchesIgnoringCase(stem, device, 3)) return true;
+    }
   }
   return false;
 }
 
 }  // namespace
 
-bool IsDeviceNameWithExtension(const char* name) {
+bool IsWindowsDeviceNameWithExtension(const char* name) {
   const char* component = name;
   for (const char* c = name; *c != '\0'; ++c) {
     if (*c == '/' || *c == '\\' || *c == ':') component = c + 1;

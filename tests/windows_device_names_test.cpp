@@ -1,10 +1,10 @@
-#include "file_names.h"
+#include "windows_device_names.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(FileNames, DeviceNamesWithAnExtensionAreTold) {
+TEST(WindowsDeviceNames, DeviceNamesWithAnExtensionAreTold) {
   const struct {
     const char* name;
     bool device;
@@ -31,7 +31,8 @@ TEST(FileNames, DeviceNamesWithAnExtensionAreTold) {
       {"", false},
       {".csv", false},
   };
-  for (const auto& c : kCases) EXPECT_EQ(IsDeviceNameWithExtension(c.name), c.device) << c.name;
+  for (const auto& c : kCases)
+    EXPECT_EQ(IsWindowsDeviceNameWithExtension(c.name), c.device) << c.name;
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+#include "output_guard.h"
+
+#include <cstring>
+
+#include "ascii.h"
+
+namespace {
+
+// As Linux follows them.
+constexpr int kMaxLinks = 40;
+// The longest name followed: Linux's PATH_MAX.
+constexpr std::size_t kMaxName = 4096;
+
+// The name without its last component, with a slash at the end: "" for a
+// name without a folder.
+std::size_t FolderLength(const char* name) {
+  const char* slash = std::strrchr(name, '/');
+  return slash ? static_cast<std::size_t>(slash - name) + 1 : 0;
+}
+
+NameVerdict CannotCheck(const char* cause) { return {OutputRefusal::kCannotCheck, cause}; }
+
+OutputVerdict Refuse(OutputRefusal refusal, const char* cause = "") { return {refusal, cause, -1}; }
+
+}  // namespace
+
+bool IsTrackTailName(const char* name) {
+  const char kExtension[] = ".trb";
+  const std::size_t kLength = sizeof kExtension - 1;
+  const std::size_t length = std::strlen(name);
+  return length >= kLength && MatchesIgnoringCase(name + length - kLength, kExtension, kLength);
+}
+
+bool IsText(const unsigned char* bytes, std::size_t size) {
+  return std::memchr(bytes, 0, size) == nullptr;
+}
+
+// Each name on the way is judged as the platform opens it; a link's target
+// is read from the folder of the link, as open reads it.
+NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link,
+                            char* final_name, std::size_t final_size) {
+  if (names_device) return {OutputRefusal::kDeviceName, ""};
+  static char path[kMaxName];
+  static char target[kMaxName];
+  const char* kTooLong = "the name, or a name a link leads to, is too long to follow";
+  if (std::strlen(name) >= sizeof path) return CannotCheck(kTooLong);
+  std::strcpy(path, name);
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    const char* cause = "";
+    const char* as_opened = NameAsOpened(path, &cause);
+    if (!as_opened) return CannotCheck(cause);
+    if (IsTrackTailName(as_opened)) return {OutputRefusal::kTrackTailFile, ""};
+    switch (next_link(path, target, sizeof target, &cause)) {
+      case LinkRead::kFailed:
+        return CannotCheck(cause);
+      case LinkRead::kNotALink:
+        if (std::strlen(path) >= final_size) return CannotCheck(kTooLong);
+        std::strcpy(final_name, path);
+        return {OutputRefusal::kNone, ""};
+      case LinkRead::kLink:
+        break;
+    }
+    const std::size_t folder = target[0] == '/' ? 0 : FolderLength(path);
+    if (folder + std::strlen(target) >= sizeof path) return CannotCheck(kTooLong);
+    std::strcpy(path + folder, target);
+  }
+  return CannotCheck("too many levels of symbolic links");
+}
+
+OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& output) {
+  if (output.kind == FileKind::kRegular && !output.identity) {
+    return Refuse(OutputRefusal::kCannotCheck,
+                  "its identity cannot be read, so it may be the track file");
+  }
+  if (output.identity == input) return Refuse(OutputRefusal::kInputFile);
+  OutputVerdict verdict = {OutputRefusal::kNone, "", -1};
+  for (int stream = 1; stream <= 2; ++stream) {
+    const StreamFacts& facts = output.streams[stream - 1];
+    if (output.kind == FileKind::kRegular && facts.kind == FileKind::kRegular && !facts.identity) {
+      return Refuse(OutputRefusal::kCannotCheck,
+                    stream == 1 ? "standard output goes to a file whose identity cannot be read, "
+                                  "so it may be this one"
+                                : "standard error goes to a file whose identity cannot be read, "
+                                  "so it may be this one");
+    }
+    if (output.identity && facts.identity == output.identity) {
+      verdict.standard_stream = stream;
+    }
+  }
+  if (output.kind != FileKind::kRegular) return verdict;
+  // A track file is a regular file: its own name is judged, whatever name
+  // opened it, so that no name swapped in after the name was judged gets
+  // one written over.
+  if (!output.own_name) {
+    return Refuse(OutputRefusal::kCannotCheck,
+                  "the opened file's own name cannot be read, so it may be a track file");
+  }
+  if (IsTrackTailName(output.own_name)) return Refuse(OutputRefusal::kTrackTailFile);
+  if (output.leading_size < 0) return Refuse(OutputRefusal::kCannotCheck, output.leading_cause);
+  const std::size_t checked = output.leading_size < kTextCheckSize
+                                  ? static_cast<std::size_t>(output.leading_size)
+                                  : kTextCheckSize;
+  if (!IsText(output.leading_bytes, checked)) return Refuse(OutputRefusal::kNotText);
+  return verdict;
+}

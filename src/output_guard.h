@@ -1,0 +1,82 @@
+// Which files the converter never writes its CSV lines over, decided from
+// facts that the platform layer reads (file_access.h), so that tables test
+// every rule without files:
+//
+//   - the track file that was read, under any name: the same identity;
+//   - a track-tail file: a name ending in .trb, in any letter case, whether
+//     it is the name given, a name a symbolic link leads to, or the name the
+//     opened file has;
+//   - a file that is not text: a NUL byte in its first kTextCheckSize bytes
+//     (as git and grep judge; a track-tail file always has one, in the high
+//     bytes of its point count);
+//   - on Windows, a device name with an extension (com1.csv), which would
+//     seem to be written and leave no file.
+//
+// A fact that cannot be read refuses the output, as it could be any of them.
+
+#ifndef TRB2CSV_OUTPUT_GUARD_H_
+#define TRB2CSV_OUTPUT_GUARD_H_
+
+#include <cstddef>
+
+#include "file_access.h"
+
+constexpr int kTextCheckSize = 4096;
+
+// True if the name ends in ".trb", in any case of the letters.
+bool IsTrackTailName(const char* name);
+
+// True if none of the size bytes is NUL; the caller passes at most the
+// first kTextCheckSize bytes of a file.
+bool IsText(const unsigned char* bytes, std::size_t size);
+
+enum class OutputRefusal {
+  kNone,
+  kInputFile,      // the track file that was read
+  kTrackTailFile,  // named *.trb, or reached through such a name
+  kNotText,
+  kDeviceName,   // a Windows device name with an extension
+  kCannotCheck,  // a fact could not be read: cause says which
+};
+
+// What a name leads to before anything is opened: every name on its chain
+// of symbolic links, each target read from the folder of its link, as open
+// follows them. names_device says that the platform opens the name as a
+// device (NamesDeviceInDisguise); next_link reads one link (ReadLink; tests
+// pass a table of their own). The last name of the chain, the one a new file
+// would be created as, is written to final_name (final_size bytes).
+struct NameVerdict {
+  OutputRefusal refusal;  // kNone, kTrackTailFile, kDeviceName or kCannotCheck
+  const char* cause;      // for kCannotCheck
+};
+using LinkReader = LinkRead (*)(const char* name, char* target, std::size_t size,
+                                const char** cause);
+NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link,
+                            char* final_name, std::size_t final_size);
+
+// What the platform layer read of an opened output.
+struct OutputFacts {
+  FileKind kind;
+  std::optional<FileIdentity> identity;
+  // The opened file's own name, as the system keeps it for the open file
+  // (/proc/self/fd, GetFinalPathNameByHandleW); null if it cannot be read.
+  const char* own_name;
+  // The first bytes of a regular file, at most kTextCheckSize; a
+  // leading_size of -1 if they cannot be read, and leading_cause why.
+  const unsigned char* leading_bytes;
+  long leading_size;
+  const char* leading_cause;
+  // Standard output and standard error (index 0 and 1).
+  StreamFacts streams[2];
+};
+
+struct OutputVerdict {
+  OutputRefusal refusal;
+  const char* cause;    // for kCannotCheck
+  int standard_stream;  // 1 or 2 if that stream writes to the output, else -1
+};
+
+// Judges the opened output against the identity of the track file read.
+OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& output);
+
+#endif  // TRB2CSV_OUTPUT_GUARD_H_

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Swaps the output's name for a link to a track file between trb2csv's check
+# of the name and its open, once with the run stopped in between (strace
+# stops it once it has read the name as no link) and then by a process that
+# swaps the name in a loop while trb2csv runs again and again: no track file
+# is ever written over.
+#
+#   output_race_test.sh PROGRAM WRITE_TRACK
+set -u
+source "$(dirname "$0")/script_test.sh"
+program=$(realpath "$1")
+write_track=$(realpath "$2")
+cd "$work" || exit 1
+# In a sanitizer build: the leak checker cannot work under strace.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+"$write_track" ceTrackTail.trb 2 53.5,10 53.6,10.1
+# Empty, so that its name alone keeps it (a track file's NUL bytes would too).
+: > notes.trb
+cp notes.trb notes.before
+printf 'plain\r\n' > plain.csv
+unchanged() { cmp -s notes.trb notes.before; }
+
+# Stopped when it has found out.csv no link, before it opens it. A stop
+# that strace injects takes effect as the call returns.
+cp plain.csv out.csv
+setsid strace -qq -o /dev/null -P out.csv -e trace=readlink -e inject=readlink:signal=SIGSTOP:when=1 \
+  sh -c 'echo $$ >run.pid; exec "$@"' sh "$program" out.csv </dev/null >console.txt 2>errors.txt &
+tracer=$!
+stopped() { [ -s run.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat run.pid)/stat" 2>/dev/null; }
+if wait_until 20 stopped; then
+  ln -sfn notes.trb out.csv
+  kill -s CONT "$(cat run.pid)"
+else
+  fail "the run was not stopped as it looked at out.csv"
+  kill -s KILL "$(cat run.pid)" 2>/dev/null
+fi
+wait "$tracer"
+status=$?
+unchanged || fail "stopped between check and open: notes.trb was written over"
+[ "$status" = 1 ] || fail "stopped between check and open: exit status $status"
+grep -qx "out.csv is a track-tail file and is not overwritten!" console.txt ||
+  fail "stopped between check and open: console $(cat console.txt)"
+
+# A process swaps out.csv between a plain file and a link to notes.trb.
+swap() {
+  while :; do
+    ln -sfn notes.trb link.tmp && mv -fT link.tmp out.csv
+    cp plain.csv plain.tmp && mv -fT plain.tmp out.csv
+  done
+}
+swap &
+swapper=$!
+more_cleanup() { kill "$swapper" 2>/dev/null; }
+written=0 refused=0
+for _ in $(seq 300); do
+  timeout -k 2 10 "$program" out.csv </dev/null >/dev/null 2>&1 && written=$((written + 1)) ||
+    refused=$((refused + 1))
+  unchanged || { fail "swapped in a loop: notes.trb was written over"; break; }
+done
+kill "$swapper"
+wait "$swapper" 2>/dev/null
+echo "swapped in a loop: $written runs wrote out.csv, $refused were refused"
+
+finish "output race"
