@@ -149,6 +149,7 @@ TEST(TerminalKey, TheBytesOfOneKey) {
       {"ab", 1, true},
       {"\xc3\xa4", 2, true},
       {"\xe2\x82\xac", 3, true},
+      {"\xef\xbc\xa1", 3, true},
       {"\xf0\x9f\x98\x80", 4, true},
       {"\xff", 1, false},
       {"\x1b", 0, false},

@@ -44,9 +44,9 @@ TEST(MapFormats, TracksHoldTheCsvLinesOnTheEarthWithTheirTextAndTheirName) {
             "10.004000,53.558080\n"
             "180.000000,-0.000000\n"
             "</coordinates></LineString></Placemark>\n</Document>\n</kml>\n");
-  EXPECT_EQ(Document(MapFormat::kGeoJson, "a\\b\"c\x01", body, 100),
+  EXPECT_EQ(Document(MapFormat::kGeoJson, "a\\b\"c\x01\x1f", body, 100),
             "{\"type\":\"FeatureCollection\",\"features\":[\n"
-            "{\"type\":\"Feature\",\"properties\":{\"name\":\"a\\\\b\\\"c\\u0001\"},"
+            "{\"type\":\"Feature\",\"properties\":{\"name\":\"a\\\\b\\\"c\\u0001\\u001f\"},"
             "\"geometry\":{\"type\":\"LineString\",\"coordinates\":"
             "[[10.004000,53.558080],[180.000000,-0.000000]]}}\n]}\n");
   EXPECT_EQ(Document(MapFormat::kGeoJson, "one", body, 3),

@@ -24,7 +24,8 @@ unchanged() { cmp -s notes.trb notes.before; }
 # Stopped when it has found out.csv no link, before it opens it. A stop
 # that strace injects takes effect as the call returns.
 cp plain.csv out.csv
-setsid strace -qq -o /dev/null -P out.csv -e trace=readlink -e inject=readlink:signal=SIGSTOP:when=1 \
+setsid timeout -k 2 60 strace -qq -o /dev/null -P out.csv -e trace=readlink \
+  -e inject=readlink:signal=SIGSTOP:when=1 \
   sh -c 'echo $$ >run.pid; exec "$@"' sh "$program" out.csv </dev/null >console.txt 2>errors.txt &
 tracer=$!
 stopped() { [ -s run.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat run.pid)/stat" 2>/dev/null; }

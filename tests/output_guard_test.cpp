@@ -1,0 +1,156 @@
+#include "output_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(OutputGuard, TrackTailNamesEndInTrbInAnyCase) {
+  for (const char* name : {"a.trb", "A.TRB", "x/ceTrackTail.tRb", ".trb", "/proc/x/notes.trb"}) {
+    EXPECT_TRUE(IsTrackTailName(name)) << name;
+  }
+  for (const char* name : {"", "trb", "a.trb.bak", "a.trbx", "a.csv", "a_trb", "a.trb "}) {
+    EXPECT_FALSE(IsTrackTailName(name)) << name;
+  }
+}
+
+TEST(OutputGuard, TextHasNoNulInTheBytesGiven) {
+  std::vector<unsigned char> bytes(kTextCheckSize, 'x');
+  EXPECT_TRUE(IsText(bytes.data(), bytes.size()));
+  EXPECT_TRUE(IsText(bytes.data(), 0));
+  for (std::size_t at : {std::size_t{0}, std::size_t{100}, bytes.size() - 1}) {
+    bytes.assign(kTextCheckSize, 'x');
+    bytes[at] = '\0';
+    EXPECT_FALSE(IsText(bytes.data(), bytes.size())) << "a NUL at " << at;
+  }
+}
+
+// The links of a made-up file system: name to target.
+std::map<std::string, std::string> g_links;
+
+LinkRead ReadTableLink(const char* name, char* target, std::size_t size, const char** cause) {
+  if (std::string(name) == "unreadable") {
+    *cause = "Input/output error";
+    return LinkRead::kFailed;
+  }
+  const auto link = g_links.find(name);
+  if (link == g_links.end()) return LinkRead::kNotALink;
+  if (link->second.size() >= size) return LinkRead::kFailed;
+  std::strcpy(target, link->second.c_str());
+  return LinkRead::kLink;
+}
+
+TEST(OutputGuard, NamesAreFollowedThroughEveryLinkFromItsFolder) {
+  g_links = {
+      {"latest.csv", "notes.trb"}, {"a.csv", "b.csv"},          {"b.csv", "sub/c.TRB"},
+      {"sub/link.csv", "new.csv"}, {"sub/up.csv", "../up.csv"}, {"sub/abs.csv", "/data/abs.csv"},
+      {"loop1.csv", "loop2.csv"},  {"loop2.csv", "loop1.csv"},  {"dev/stderr", "/proc/self/fd/2"}};
+  for (int i = 0; i < 41; ++i) {  // a chain of 40 links, and one of 41
+    g_links["chain" + std::to_string(i)] = "chain" + std::to_string(i + 1);
+  }
+  const struct {
+    const char* name;
+    OutputRefusal refusal;
+    const char* final_name;  // the name a new file is created as
+  } kCases[] = {
+      {"out.csv", OutputRefusal::kNone, "out.csv"},
+      {"notes.trb", OutputRefusal::kTrackTailFile, ""},
+      {"latest.csv", OutputRefusal::kTrackTailFile, ""},
+      {"a.csv", OutputRefusal::kTrackTailFile, ""},
+      {"sub/link.csv", OutputRefusal::kNone, "sub/new.csv"},
+      {"sub/up.csv", OutputRefusal::kNone, "sub/../up.csv"},
+      {"sub/abs.csv", OutputRefusal::kNone, "/data/abs.csv"},
+      {"dev/stderr", OutputRefusal::kNone, "/proc/self/fd/2"},
+      {"chain1", OutputRefusal::kNone, "chain41"},
+      {"chain0", OutputRefusal::kCannotCheck, ""},
+      {"loop1.csv", OutputRefusal::kCannotCheck, ""},
+      {"unreadable", OutputRefusal::kCannotCheck, ""},
+  };
+  for (const auto& c : kCases) {
+    char final_name[64] = "";
+    const NameVerdict verdict =
+        JudgeOutputName(c.name, false, ReadTableLink, final_name, sizeof final_name);
+    EXPECT_EQ(verdict.refusal, c.refusal) << c.name;
+    EXPECT_STREQ(final_name, c.final_name) << c.name;
+    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck, std::strlen(verdict.cause) > 0)
+        << c.name;
+  }
+  char final_name[64] = "";
+  EXPECT_EQ(JudgeOutputName("com1.csv", true, ReadTableLink, final_name, sizeof final_name).refusal,
+            OutputRefusal::kDeviceName);
+}
+
+TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
+  const FileIdentity kInput = {7, 100};
+  const FileIdentity kOther = {7, 200};
+  const std::vector<unsigned char> kText(kTextCheckSize, 'x');
+  std::vector<unsigned char> binary(10, 'x');
+  binary[9] = '\0';
+  const StreamFacts kTerminal = {FileKind::kOther, FileIdentity{1, 1}};
+  const StreamFacts kLog = {FileKind::kRegular, kOther};
+  const StreamFacts kUnknownFile = {FileKind::kRegular, std::nullopt};
+  const auto regular = [&](std::optional<FileIdentity> identity, const char* own_name) {
+    return OutputFacts{FileKind::kRegular,    identity, own_name, kText.data(), 100, "",
+                       {kTerminal, kTerminal}};
+  };
+  struct Case {
+    const char* what;
+    OutputFacts facts;
+    OutputRefusal refusal;
+    int standard_stream;
+  };
+  std::vector<Case> cases = {
+      {"a CSV file", regular(kOther, "/d/out.csv"), OutputRefusal::kNone, -1},
+      {"the input", regular(kInput, "/d/out.csv"), OutputRefusal::kInputFile, -1},
+      {"the input's number on another device", regular(FileIdentity{8, 100}, "/d/out.csv"),
+       OutputRefusal::kNone, -1},
+      {"no identity", regular(std::nullopt, "/d/out.csv"), OutputRefusal::kCannotCheck, -1},
+      {"a track file's own name", regular(kOther, "/d/notes.TRB"), OutputRefusal::kTrackTailFile,
+       -1},
+      {"no own name", regular(kOther, nullptr), OutputRefusal::kCannotCheck, -1},
+  };
+  cases.push_back({"binary", regular(kOther, "/d/x.csv"), OutputRefusal::kNotText, -1});
+  cases.back().facts.leading_bytes = binary.data();
+  cases.back().facts.leading_size = static_cast<long>(binary.size());
+  cases.push_back(
+      {"a NUL past the bytes checked", regular(kOther, "/d/x.csv"), OutputRefusal::kNone, -1});
+  cases.back().facts.leading_bytes = binary.data();
+  cases.back().facts.leading_size = 9;
+  cases.push_back({"unreadable", regular(kOther, "/d/x.csv"), OutputRefusal::kCannotCheck, -1});
+  cases.back().facts.leading_size = -1;
+  cases.back().facts.leading_cause = "cannot be read";
+  cases.push_back({"standard output's file", regular(kOther, "/d/log"), OutputRefusal::kNone, 1});
+  cases.back().facts.streams[0] = kLog;
+  cases.push_back({"standard error's file", regular(kOther, "/d/log"), OutputRefusal::kNone, 2});
+  cases.back().facts.streams[1] = kLog;
+  cases.push_back({"standard error to an unknown file", regular(kOther, "/d/log"),
+                   OutputRefusal::kCannotCheck, -1});
+  cases.back().facts.streams[1] = kUnknownFile;
+  cases.push_back({"a FIFO",
+                   {FileKind::kFifo, kOther, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
+                   OutputRefusal::kNone,
+                   -1});
+  cases.push_back({"the input as a FIFO",
+                   {FileKind::kFifo, kInput, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
+                   OutputRefusal::kInputFile,
+                   -1});
+  cases.push_back({"a pipe standard output writes to",
+                   {FileKind::kFifo, kOther, nullptr, nullptr, 0, "", {kLog, kUnknownFile}},
+                   OutputRefusal::kNone,
+                   1});
+  for (const Case& c : cases) {
+    const OutputVerdict verdict = JudgeOpenedOutput(kInput, c.facts);
+    EXPECT_EQ(verdict.refusal, c.refusal) << c.what;
+    if (verdict.refusal == OutputRefusal::kNone) {
+      EXPECT_EQ(verdict.standard_stream, c.standard_stream) << c.what;
+    }
+    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck, std::strlen(verdict.cause) > 0)
+        << c.what;
+  }
+}
+
+}  // namespace
