@@ -48,9 +48,8 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
                    "the track file's identity could not be read, so this name may reach it");
   }
 
-  static char create_name[4096];
-  const NameVerdict name = JudgeOutputName(output_name, NamesDeviceInDisguise(output_name),
-                                           ReadLink, create_name, sizeof create_name);
+  const NameVerdict name =
+      JudgeOutputName(output_name, NamesDeviceInDisguise(output_name), ReadLink);
   switch (name.refusal) {
     case OutputRefusal::kNone:
       break;
@@ -64,7 +63,7 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
 
   OpenedOutput output;
   const char* cause = "";
-  if (!OpenOutputFile(output_name, create_name, &output, &cause)) {
+  if (!OpenOutputFile(output_name, name.final_name, &output, &cause)) {
     return Refused(ExportOutcome::kCannotOpen, cause);
   }
   unsigned char* leading_bytes = g_record_buffer + kRecordBufferSize - kTextCheckSize;

@@ -95,8 +95,10 @@ struct OpenedOutput {
   Fd file;
   FileKind kind;
   std::optional<FileIdentity> identity;
-  bool empty;            // a regular file that holds no byte
-  const char* own_name;  // the open file's own name, as the system keeps it; null if unknown
+  bool empty;  // a regular file that holds no byte
+  // The open file's own name: on Windows its final path, on POSIX create_name
+  // if that still reaches it; null if it cannot be known.
+  const char* own_name;
 };
 
 // Opens the output for writing without changing what it holds, held for this

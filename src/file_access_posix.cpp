@@ -111,6 +111,22 @@ Fd ReopenForWritingAlone(Fd file) {
   return Fd(Open(OwnPath(path.get()).text, O_WRONLY | O_NOCTTY));
 }
 
+// The name judged is the file's own if it still reaches the file opened,
+// which one lstat tells; a name swapped after it was judged reaches another
+// file, or a link, and then the name the system keeps for the open file is
+// read (a procfs lookup, which would cost every run more).
+const char* OwnName(int file, const struct stat& status, const char* judged_name) {
+  struct stat named;
+  if (lstat(judged_name, &named) == 0 && IdentityOf(named) == IdentityOf(status)) {
+    return judged_name;
+  }
+  static char own_name[PATH_MAX];
+  const ssize_t length = readlink(OwnPath(file).text, own_name, sizeof own_name - 1);
+  if (length < 0) return nullptr;
+  own_name[length] = '\0';
+  return own_name;
+}
+
 // Another run holds the file: it has taken the lock of trb2csv on Linux
 // (flock), or the record lock that Wine's LockFileEx takes for trb2csv.exe.
 // A file system without locks still gets its file.
@@ -250,10 +266,7 @@ bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* out
   }
   output->identity = IdentityOf(status);
   output->empty = output->kind == FileKind::kRegular && status.st_size == 0;
-  static char own_name[PATH_MAX];
-  const ssize_t length = readlink(OwnPath(file.get()).text, own_name, sizeof own_name - 1);
-  output->own_name = length >= 0 ? own_name : nullptr;
-  if (length >= 0) own_name[length] = '\0';
+  output->own_name = OwnName(file.get(), status, create_name);
   output->file = std::move(file);
   return true;
 }

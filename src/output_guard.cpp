@@ -8,7 +8,7 @@ namespace {
 
 // As Linux follows them.
 constexpr int kMaxLinks = 40;
-// The longest name followed: Linux's PATH_MAX.
+// The longest name a link leads to: Linux's PATH_MAX.
 constexpr std::size_t kMaxName = 4096;
 
 // The name without its last component, with a slash at the end: "" for a
@@ -18,7 +18,7 @@ std::size_t FolderLength(const char* name) {
   return slash ? static_cast<std::size_t>(slash - name) + 1 : 0;
 }
 
-NameVerdict CannotCheck(const char* cause) { return {OutputRefusal::kCannotCheck, cause}; }
+NameVerdict CannotCheck(const char* cause) { return {OutputRefusal::kCannotCheck, cause, nullptr}; }
 
 OutputVerdict Refuse(OutputRefusal refusal, const char* cause = "") { return {refusal, cause, -1}; }
 
@@ -36,33 +36,33 @@ bool IsText(const unsigned char* bytes, std::size_t size) {
 }
 
 // Each name on the way is judged as the platform opens it; a link's target
-// is read from the folder of the link, as open reads it.
-NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link,
-                            char* final_name, std::size_t final_size) {
-  if (names_device) return {OutputRefusal::kDeviceName, ""};
+// is read from the folder of the link, as open reads it. A name that is no
+// link, as most are, is not copied.
+NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link) {
+  if (names_device) return {OutputRefusal::kDeviceName, "", nullptr};
   static char path[kMaxName];
   static char target[kMaxName];
-  const char* kTooLong = "the name, or a name a link leads to, is too long to follow";
-  if (std::strlen(name) >= sizeof path) return CannotCheck(kTooLong);
-  std::strcpy(path, name);
+  const char* current = name;
   for (int links = 0; links <= kMaxLinks; ++links) {
     const char* cause = "";
-    const char* as_opened = NameAsOpened(path, &cause);
+    const char* as_opened = NameAsOpened(current, &cause);
     if (!as_opened) return CannotCheck(cause);
-    if (IsTrackTailName(as_opened)) return {OutputRefusal::kTrackTailFile, ""};
-    switch (next_link(path, target, sizeof target, &cause)) {
+    if (IsTrackTailName(as_opened)) return {OutputRefusal::kTrackTailFile, "", nullptr};
+    switch (next_link(current, target, sizeof target, &cause)) {
       case LinkRead::kFailed:
         return CannotCheck(cause);
       case LinkRead::kNotALink:
-        if (std::strlen(path) >= final_size) return CannotCheck(kTooLong);
-        std::strcpy(final_name, path);
-        return {OutputRefusal::kNone, ""};
+        return {OutputRefusal::kNone, "", current};
       case LinkRead::kLink:
         break;
     }
-    const std::size_t folder = target[0] == '/' ? 0 : FolderLength(path);
-    if (folder + std::strlen(target) >= sizeof path) return CannotCheck(kTooLong);
+    const std::size_t folder = target[0] == '/' ? 0 : FolderLength(current);
+    if (folder + std::strlen(target) >= sizeof path) {
+      return CannotCheck("a name a link leads to is too long to follow");
+    }
+    std::memmove(path, current, folder);
     std::strcpy(path + folder, target);
+    current = path;
   }
   return CannotCheck("too many levels of symbolic links");
 }

@@ -43,23 +43,23 @@ enum class OutputRefusal {
 // of symbolic links, each target read from the folder of its link, as open
 // follows them. names_device says that the platform opens the name as a
 // device (NamesDeviceInDisguise); next_link reads one link (ReadLink; tests
-// pass a table of their own). The last name of the chain, the one a new file
-// would be created as, is written to final_name (final_size bytes).
+// pass a table of their own).
 struct NameVerdict {
   OutputRefusal refusal;  // kNone, kTrackTailFile, kDeviceName or kCannotCheck
   const char* cause;      // for kCannotCheck
+  // For kNone: the last name of the chain, the one a new file would be
+  // created as; name itself if it is no link, else valid until the next call.
+  const char* final_name;
 };
 using LinkReader = LinkRead (*)(const char* name, char* target, std::size_t size,
                                 const char** cause);
-NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link,
-                            char* final_name, std::size_t final_size);
+NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link);
 
 // What the platform layer read of an opened output.
 struct OutputFacts {
   FileKind kind;
   std::optional<FileIdentity> identity;
-  // The opened file's own name, as the system keeps it for the open file
-  // (/proc/self/fd, GetFinalPathNameByHandleW); null if it cannot be read.
+  // The opened file's own name (OpenedOutput); null if it cannot be known.
   const char* own_name;
   // The first bytes of a regular file, at most kTextCheckSize; a
   // leading_size of -1 if they cannot be read, and leading_cause why.
