@@ -8,14 +8,16 @@
 
 namespace {
 
-ExportResult Refused(ExportOutcome outcome, const char* cause = "") {
-  return {outcome, 0, cause, Overwritten::kUnchanged, 0, 0, false};
+ExportResult Refused(const CsvText& text, ExportOutcome outcome, const char* cause = "") {
+  return {outcome, 0, cause, Overwritten::kUnchanged, 0, false, text};
 }
 
 // A name that ends in .trb may be the input itself: that is the message then.
 ExportOutcome TrackTailNameOutcome(const char* output_name, const FileIdentity& input) {
   const Fd file = OpenInputFile(output_name, nullptr);
-  const bool is_input = file.valid() && GetIdentity(file.get(), nullptr) == input;
+  const std::optional<FileStatus> status =
+      file.valid() ? GetStatus(file.get(), nullptr) : std::nullopt;
+  const bool is_input = status && status->identity == input;
   return is_input ? ExportOutcome::kInputFile : ExportOutcome::kTrackTailFile;
 }
 
@@ -40,11 +42,11 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
             "",
             Overwritten::kUnchanged,
             0,
-            0,
-            false};
+            false,
+            text};
   }
   if (!input) {
-    return Refused(ExportOutcome::kCannotOpen,
+    return Refused(text, ExportOutcome::kCannotOpen,
                    "the track file's identity could not be read, so this name may reach it");
   }
 
@@ -54,17 +56,18 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
     case OutputRefusal::kNone:
       break;
     case OutputRefusal::kTrackTailFile:
-      return Refused(TrackTailNameOutcome(output_name, *input));
+      return Refused(text, TrackTailNameOutcome(output_name, *input));
     case OutputRefusal::kDeviceName:
-      return Refused(ExportOutcome::kCannotOpen, "a device name on Windows, which makes no file");
+      return Refused(text, ExportOutcome::kCannotOpen,
+                     "a device name on Windows, which makes no file");
     default:
-      return Refused(ExportOutcome::kCannotOpen, name.cause);
+      return Refused(text, ExportOutcome::kCannotOpen, name.cause);
   }
 
   OpenedOutput output;
   const char* cause = "";
   if (!OpenOutputFile(output_name, name.final_name, &output, &cause)) {
-    return Refused(ExportOutcome::kCannotOpen, cause);
+    return Refused(text, ExportOutcome::kCannotOpen, cause);
   }
   unsigned char* leading_bytes = g_record_buffer + kRecordBufferSize - kTextCheckSize;
   OutputFacts facts = {output.kind,
@@ -83,13 +86,13 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
     case OutputRefusal::kNone:
       break;
     case OutputRefusal::kInputFile:
-      return Refused(ExportOutcome::kInputFile);
+      return Refused(text, ExportOutcome::kInputFile);
     case OutputRefusal::kTrackTailFile:
-      return Refused(ExportOutcome::kTrackTailFile);
+      return Refused(text, ExportOutcome::kTrackTailFile);
     case OutputRefusal::kNotText:
-      return Refused(ExportOutcome::kNotText);
+      return Refused(text, ExportOutcome::kNotText);
     default:
-      return Refused(ExportOutcome::kCannotOpen, verdict.cause);
+      return Refused(text, ExportOutcome::kCannotOpen, verdict.cause);
   }
 
   const bool to_stream = verdict.standard_stream > 0 || output.kind != FileKind::kRegular;
@@ -109,8 +112,9 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
             written.holds != Overwritten::kWhole ? cause : close_cause,
             written.holds,
             CountLines(csv, written.kept),
-            CountLines(csv, text.size),
-            to_stream};
+            to_stream,
+            text};
   }
-  return {ExportOutcome::kWritten, text.records_walked, "", Overwritten::kWhole, 0, 0, to_stream};
+  return {
+      ExportOutcome::kWritten, text.records_walked, "", Overwritten::kWhole, 0, to_stream, text};
 }

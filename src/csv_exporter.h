@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "csv_format.h"
 #include "file_access.h"
 
 enum class ExportOutcome {
@@ -28,8 +29,8 @@ struct ExportResult {
   // device or a standard stream, which hold nothing afterwards.
   Overwritten holds;
   std::int32_t lines_kept;
-  std::int32_t lines;
   bool to_stream;
+  CsvText converted;  // what the conversion gave, whatever became of the file
 };
 
 // Converts the records in g_record_buffer, into the buffer itself, and

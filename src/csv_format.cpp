@@ -85,12 +85,14 @@ std::int32_t RecordsToWalk(std::int32_t header_point_count, std::int32_t loaded_
 CsvText ConvertToCsv(const unsigned char* records, std::int32_t loaded_byte_count,
                      std::int32_t header_point_count, char* csv) {
   char* end = csv;
+  std::int32_t lines = 0;
   const std::int32_t records_walked =
       WalkRecords(records, loaded_byte_count, header_point_count,
-                  [&end](std::int32_t number, double latitude, double longitude) {
+                  [&end, &lines](std::int32_t number, double latitude, double longitude) {
                     end = Append(FormatFixed6(latitude, end), " , ");
                     end = Append(FormatFixed6(longitude, end), " , \"");
                     end = Append(FormatInteger(static_cast<std::uint64_t>(number), end), "\"\r\n");
+                    ++lines;
                   });
-  return {static_cast<std::size_t>(end - csv), records_walked};
+  return {static_cast<std::size_t>(end - csv), records_walked, lines};
 }

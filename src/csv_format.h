@@ -64,6 +64,7 @@ std::int32_t WalkRecords(const unsigned char* records, std::int32_t loaded_byte_
 struct CsvText {
   std::size_t size;             // bytes written to the buffer
   std::int32_t records_walked;  // including those left out by the filter
+  std::int32_t lines;
 };
 
 // Converts the loaded records into the CSV lines, in csv, which must hold

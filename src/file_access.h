@@ -69,8 +69,14 @@ Fd OpenInputFile(const char* name, const char** cause);
 // bytes read, or -1 if a read fails. A FIFO without a writer reads as empty.
 long ReadBytes(int file, void* bytes, std::size_t size, const char** cause);
 
-// The identity of an open file; none if it cannot be read.
-std::optional<FileIdentity> GetIdentity(int file, const char** cause);
+// What is known of an open file: its identity, its kind, and for a regular
+// file its size. None if it cannot be read.
+struct FileStatus {
+  FileIdentity identity;
+  FileKind kind;
+  std::uint64_t size;
+};
+std::optional<FileStatus> GetStatus(int file, const char** cause);
 
 // Standard output (1) or standard error (2).
 StreamFacts GetStreamFacts(int stream);

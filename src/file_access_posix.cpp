@@ -192,13 +192,13 @@ long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
   return static_cast<long>(done);
 }
 
-std::optional<FileIdentity> GetIdentity(int file, const char** cause) {
+std::optional<FileStatus> GetStatus(int file, const char** cause) {
   struct stat status;
   if (fstat(file, &status) != 0) {
     SetCause(cause, errno);
     return std::nullopt;
   }
-  return IdentityOf(status);
+  return FileStatus{IdentityOf(status), KindOf(status), static_cast<std::uint64_t>(status.st_size)};
 }
 
 StreamFacts GetStreamFacts(int stream) {

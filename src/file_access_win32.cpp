@@ -134,10 +134,15 @@ long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
   return static_cast<long>(done);
 }
 
-std::optional<FileIdentity> GetIdentity(int file, const char** cause) {
-  const std::optional<FileIdentity> identity = IdentityOfHandle(HandleOf(file));
-  if (!identity && cause) *cause = "its identity (file index and creation time) cannot be read";
-  return identity;
+std::optional<FileStatus> GetStatus(int file, const char** cause) {
+  const HANDLE handle = HandleOf(file);
+  const std::optional<FileIdentity> identity = IdentityOfHandle(handle);
+  LARGE_INTEGER size;
+  if (!identity || !GetFileSizeEx(handle, &size)) {
+    if (cause) *cause = "its identity (file index and creation time) cannot be read";
+    return std::nullopt;
+  }
+  return FileStatus{*identity, FileKind::kRegular, static_cast<std::uint64_t>(size.QuadPart)};
 }
 
 StreamFacts GetStreamFacts(int stream) {

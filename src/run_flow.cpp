@@ -14,6 +14,7 @@
 #include "file_access.h"
 #include "key_wait.h"
 #include "output_guard.h"
+#include "track_tail_check.h"
 #include "track_tail_loader.h"
 #include "version.h"
 
@@ -85,7 +86,7 @@ void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
   PrintText(stderr, "trb2csv: %s: %s; ", output_name, result.cause);
   if (result.to_stream) {
     PrintText(stderr, "only part of the track (%d of %d lines) reached it\n",
-              static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+              static_cast<int>(result.lines_kept), static_cast<int>(result.converted.lines));
     return;
   }
   switch (result.holds) {
@@ -97,14 +98,15 @@ void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
         PrintText(stderr, "%s is now empty\n", output_name);
       } else {
         PrintText(stderr, "%s now holds only part of the track (%d of %d lines)\n", output_name,
-                  static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+                  static_cast<int>(result.lines_kept), static_cast<int>(result.converted.lines));
       }
       break;
     case Overwritten::kPartAndOldRest:
       PrintText(stderr,
                 "%s now holds %d of the %d lines of the track, and after them what it held "
                 "before\n",
-                output_name, static_cast<int>(result.lines_kept), static_cast<int>(result.lines));
+                output_name, static_cast<int>(result.lines_kept),
+                static_cast<int>(result.converted.lines));
       break;
     case Overwritten::kUnchanged:
       PrintText(stderr, "%s was left as it was\n", output_name);
@@ -129,10 +131,10 @@ void ExplainNothingToWrite(const char* input_name, const char* output_name,
   PrintText(stderr, "; %s was not written\n", output_name);
 }
 
-// Exports the loaded track and prints the outcome; false if the CSV file was
-// not written whole.
-bool ExportAndReport(const char* input_name, const char* output_name,
-                     std::int32_t header_point_count, const std::optional<FileIdentity>& input) {
+// Exports the loaded track and prints the outcome.
+ExportResult ExportAndReport(const char* input_name, const char* output_name,
+                             std::int32_t header_point_count,
+                             const std::optional<FileIdentity>& input) {
   const ExportResult result = ExportCsv(output_name, header_point_count, input);
   switch (result.outcome) {
     case ExportOutcome::kWritten:
@@ -160,13 +162,30 @@ bool ExportAndReport(const char* input_name, const char* output_name,
     case ExportOutcome::kWriteFailed:
       PrintText(stdout, "%s could not be written!\n", output_name);
       ExplainWriteFailure(output_name, result);
-      return false;
+      return result;
   }
   if (!g_quiet_mode) {
     PrintText(stdout, "%s --> %s : %d Trackpoints\n", input_name, output_name,
               static_cast<int>(result.records_walked));
   }
-  return result.outcome == ExportOutcome::kWritten;
+  return result;
+}
+
+// Warns on standard error of a file that converts, but does not look like
+// a track-tail file, and of the records left out at the load limit.
+void WarnOfTrackFile(const char* input_name, const LoadResult& load, const CsvText& converted) {
+  static char doubts[kMaxDoubtsSize];
+  if (DescribeDoubts(load.header_point_count, load.file_size, converted.records_walked,
+                     converted.lines, doubts) > 0) {
+    PrintText(stderr, "trb2csv: %s: does not look like a track-tail file: %s\n", input_name,
+              doubts);
+  }
+  if (load.record_left_out) {
+    PrintText(stderr,
+              "trb2csv: %s: holds more than its first %d whole records, which alone were "
+              "converted\n",
+              input_name, static_cast<int>(kMaxRecords));
+  }
 }
 
 // Says on standard error why the track file gave nothing to write.
@@ -255,9 +274,14 @@ int RunConverter(int argc, const char* const* argv) {
     ExplainLoad(input_name, output_name, load);
     // A run that leaves the CSV file as it was, or not whole, has failed.
     if (g_loaded_byte_count <= 0 || load.record_left_out) failed = true;
-    if (g_loaded_byte_count > 0 &&
-        !ExportAndReport(input_name, output_name, load.header_point_count, load.identity)) {
-      failed = true;
+    if (g_loaded_byte_count > 0) {
+      const ExportResult result =
+          ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
+      if (result.outcome != ExportOutcome::kWritten) failed = true;
+      // A track without a line has been explained already.
+      if (result.outcome != ExportOutcome::kNothingToWrite) {
+        WarnOfTrackFile(input_name, load, result.converted);
+      }
     }
   }
 

@@ -10,9 +10,9 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   Fd input = OpenInputFile(input_name, &cause);
   if (!input.valid()) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, cause, 0, std::nullopt, false};
+    return {LoadOutcome::kCannotOpen, cause, 0, std::nullopt, false, 0};
   }
-  const std::optional<FileIdentity> identity = GetIdentity(input.get(), nullptr);
+  const std::optional<FileStatus> status = GetStatus(input.get(), nullptr);
 
   // The header is read but not kept. A file that ends within it or within the
   // point count holds no records.
@@ -38,10 +38,16 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   // A read error (a directory, a failing device) must not pass for data.
   if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kReadFailed, cause, 0, std::nullopt, false};
+    return {LoadOutcome::kReadFailed, cause, 0, std::nullopt, false, 0};
   }
-  const TrackTailLoad load =
-      MeasureTrackTail(head, static_cast<std::size_t>(head_size + body_size));
+  const auto size_read = static_cast<std::size_t>(head_size + body_size);
+  const TrackTailLoad load = MeasureTrackTail(head, size_read);
   g_loaded_byte_count = load.loaded_byte_count;
-  return {LoadOutcome::kOpened, "", load.header_point_count, identity, record_left_out};
+  const bool sized = status && status->kind == FileKind::kRegular && status->size >= size_read;
+  return {LoadOutcome::kOpened,
+          "",
+          load.header_point_count,
+          status ? std::optional<FileIdentity>(status->identity) : std::nullopt,
+          record_left_out,
+          sized ? status->size : size_read};
 }

@@ -21,6 +21,8 @@ struct LoadResult {
   // At the load limit: whether the file holds a whole record more than was
   // loaded, so that the CSV cannot hold the whole track.
   bool record_left_out;
+  // The file's size, or for a FIFO or device the bytes read.
+  std::uint64_t file_size;
 };
 
 // Called with the loaded byte count when the body reaches the load limit,

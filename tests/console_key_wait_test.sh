@@ -34,7 +34,7 @@ start_run() {
 
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 mkdir "$work/names" && "$write_track" "$work/names/ceTrackTail.trb" 1 53.5,0
-mkdir "$work/large" && "$write_track" "$work/large/ceTrackTail.trb" 2147483647 +69796
+mkdir "$work/large" && "$write_track" "$work/large/ceTrackTail.trb" 1454 +69796
 
 # A fresh Wine prefix takes a while to set up: do it before the first wait.
 mkdir "$work/setup" && (cd "$work/setup" && timeout 180 "$wine" "$program" -quiet </dev/null >/dev/null)

@@ -76,7 +76,7 @@ status_is() {
 # Too short to convert: banner and prompt only, and status 1.
 mkdir "$work/short" && printf 'x' > "$work/short/ceTrackTail.trb"
 # Reaches the load limit: a pause at the limit notice, then one at the end.
-mkdir "$work/large" && "$write_track" "$work/large/ceTrackTail.trb" 2147483647 +69796
+mkdir "$work/large" && "$write_track" "$work/large/ceTrackTail.trb" 1454 +69796
 cd "$work" || exit 1
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 100 -y 20 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile"
 wait_until 10 shows '$' || fail "no shell"

@@ -70,7 +70,7 @@ async function convert(c, file, colour) {
   memory.set(name, c.name());
   memory[c.name() + name.length] = 0;
   memory.set(head, c.input());
-  c.convert(head.length);
+  c.convert(head.length, file.size);
   Object.assign(track, {
     loaded: c.loaded_byte_count(),
     header: c.header_point_count(),
@@ -80,6 +80,7 @@ async function convert(c, file, colour) {
     maps: FORMATS.map((_, f) => bytesAt(c, c.map_part(f, TRACK_PART), c.map_part_size(f, TRACK_PART))),
     points: new Float64Array(c.memory.buffer, c.points(), 2 * c.point_count()).slice(),
     length: c.track_length(),
+    doubts: new TextDecoder().decode(bytesAt(c, c.doubts(), c.doubts_size())),
   });
   track.warnings = warningsFor(c, track);
   return track;
@@ -92,20 +93,8 @@ function warningsFor(c, t) {
       "CSV file for it."];
   }
   const warnings = [];
-  const held = Math.floor((t.file.size - c.body_offset()) / c.record_size());
-  const reasons = [];
-  if (t.header < 0) {
-    reasons.push(`the point count in its header, ${count(t.header)}, is negative`);
-  } else if (Math.abs(t.header - held) > 1) {
-    reasons.push(`the point count in its header, ${count(t.header)}, differs from the ` +
-      `${count(held)} records it holds`);
-  }
-  if (2 * (t.walked - t.lines) > t.walked) {
-    reasons.push(`most of its records (${count(t.walked - t.lines)} of ${count(t.walked)}) ` +
-      "lie outside the coordinate range");
-  }
-  if (reasons.length > 0) {
-    warnings.push(`This file does not look like a track-tail file: ${reasons.join(", and ")}. ` +
+  if (t.doubts) {
+    warnings.push(`This file does not look like a track-tail file: ${t.doubts}. ` +
       "What trb2csv would write for it is shown all the same.");
   }
   if (t.lines === 0) {

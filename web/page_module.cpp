@@ -10,6 +10,7 @@
 
 #include "csv_format.h"
 #include "map_formats.h"
+#include "track_tail_check.h"
 #include "track_tail_format.h"
 
 #define PAGE_EXPORT(name) extern "C" __attribute__((export_name(name)))
@@ -31,6 +32,8 @@ struct Conversion {
   std::size_t track_sizes[kMapFormats];
   std::int32_t points;  // lines whose position is on the earth
   double length;        // metres along those points
+  char doubts[kMaxDoubtsSize];
+  std::size_t doubts_size;
 } g_conversion;
 
 // A document's part: its head, its separator between tracks, its tail, or
@@ -58,7 +61,9 @@ PAGE_EXPORT("input_capacity") std::size_t InputCapacity() { return sizeof g_inpu
 PAGE_EXPORT("name") char* Name() { return g_name; }
 PAGE_EXPORT("name_capacity") std::size_t NameCapacity() { return kMaxTrackNameSize; }
 
-PAGE_EXPORT("convert") void Convert(std::size_t size) {
+// size: the bytes in input(); file_size: the whole file's (a double, as
+// JavaScript's numbers are).
+PAGE_EXPORT("convert") void Convert(std::size_t size, double file_size) {
   Conversion& c = g_conversion;
   c.load = MeasureTrackTail(g_input, size);
   const unsigned char* records = g_input + kBodyOffset;
@@ -67,14 +72,15 @@ PAGE_EXPORT("convert") void Convert(std::size_t size) {
   const CsvText csv = ConvertToCsv(records, loaded, count, g_csv);
   c.records_walked = csv.records_walked;
   c.csv_size = csv.size;
-  c.csv_lines = 0;
-  for (std::size_t i = 0; i < csv.size; ++i) c.csv_lines += g_csv[i] == '\n';
+  c.csv_lines = csv.lines;
   for (int format = 0; format < kMapFormats; ++format) {
     c.track_sizes[format] = WriteMapTrack(static_cast<MapFormat>(format), g_name, records, loaded,
                                           count, g_tracks[format]);
   }
   c.points = TakePointsOnTheEarth(records, loaded, count, g_points);
   c.length = TrackLength(g_points, c.points);
+  c.doubts_size = DescribeDoubts(count, static_cast<std::uint64_t>(file_size), c.records_walked,
+                                 c.csv_lines, c.doubts);
 }
 
 // The track-tail format's numbers, for the page's messages.
@@ -103,3 +109,6 @@ PAGE_EXPORT("map_part_size") std::size_t MapPartSize(int format, int part) {
 PAGE_EXPORT("points") const double* Points() { return g_points; }
 PAGE_EXPORT("point_count") std::int32_t PointCount() { return g_conversion.points; }
 PAGE_EXPORT("track_length") double Length() { return g_conversion.length; }
+// Why the file does not look like a track-tail file; empty if it does.
+PAGE_EXPORT("doubts") const char* Doubts() { return g_conversion.doubts; }
+PAGE_EXPORT("doubts_size") std::size_t DoubtsSize() { return g_conversion.doubts_size; }
