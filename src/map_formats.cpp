@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -21,8 +22,24 @@ char* AppendText(char* text, const char* more) {
   return text;
 }
 
+std::int32_t CountPoints(const unsigned char* records, std::int32_t loaded, std::int32_t count) {
+  std::int32_t points = 0;
+  WalkPointsOnTheEarth(records, loaded, count, [&points](double, double) { ++points; });
+  return points;
+}
+
+// XML 1.0 cannot hold control characters but tab, line feed and carriage
+// return, nor U+FFFE and U+FFFF (EF BF BE, EF BF BF): they become U+FFFD.
 char* AppendXmlEscaped(char* text, const char* name) {
   for (; *name != '\0'; ++name) {
+    const auto byte = static_cast<unsigned char>(*name);
+    const bool noncharacter = byte == 0xEF && static_cast<unsigned char>(name[1]) == 0xBF &&
+                              (static_cast<unsigned char>(name[2]) & 0xFE) == 0xBE;
+    if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || noncharacter) {
+      text = Append(text, "\xEF\xBF\xBD");
+      if (noncharacter) name += 2;
+      continue;
+    }
     switch (*name) {
       case '&':
         text = Append(text, "&amp;");
@@ -64,47 +81,103 @@ char* AppendJsonEscaped(char* text, const char* name) {
   return text;
 }
 
+// GPX 1.1 takes longitudes from -180 up to, not including, 180: the meridian
+// of 180 degrees is written as -180, as a longitude that rounds to it.
+char* AppendGpxLongitude(char* text, double longitude) {
+  char* end = FormatFixed6(longitude, text);
+  const char kEast[] = "180.000000";
+  if (end - text == sizeof kEast - 1 && std::memcmp(text, kEast, sizeof kEast - 1) == 0) {
+    end = Append(text, "-180.000000");
+  }
+  return end;
+}
+
 std::size_t WriteGpxTrack(const char* name, const unsigned char* records, std::int32_t loaded,
                           std::int32_t count, char* gpx) {
   char* end = AppendXmlEscaped(Append(gpx, "<trk><name>"), name);
   end = Append(end, "</name><trkseg>\n");
   WalkPointsOnTheEarth(records, loaded, count, [&end](double latitude, double longitude) {
     end = Append(FormatFixed6(latitude, Append(end, "<trkpt lat=\"")), "\" lon=\"");
-    end = Append(FormatFixed6(longitude, end), "\"/>\n");
+    end = Append(AppendGpxLongitude(end, longitude), "\"/>\n");
   });
   end = Append(end, "</trkseg></trk>\n");
   return static_cast<std::size_t>(end - gpx);
 }
 
+// A line string needs two positions: a track of one is a point.
 std::size_t WriteKmlTrack(const char* name, const unsigned char* records, std::int32_t loaded,
                           std::int32_t count, char* kml) {
+  const std::int32_t points = CountPoints(records, loaded, count);
   char* end = AppendXmlEscaped(Append(kml, "<Placemark><name>"), name);
-  end = Append(end, "</name>\n<LineString><tessellate>1</tessellate><coordinates>\n");
+  end =
+      AppendText(end, points > 1 ? "</name>\n<LineString><tessellate>1</tessellate><coordinates>\n"
+                                 : "</name>\n<Point><coordinates>\n");
   WalkPointsOnTheEarth(records, loaded, count, [&end](double latitude, double longitude) {
     end = Append(FormatFixed6(longitude, end), ",");
     end = Append(FormatFixed6(latitude, end), "\n");
   });
-  end = Append(end, "</coordinates></LineString></Placemark>\n");
+  end = AppendText(end, points > 1 ? "</coordinates></LineString></Placemark>\n"
+                                   : "</coordinates></Point></Placemark>\n");
   return static_cast<std::size_t>(end - kml);
 }
 
+char* AppendPosition(char* text, double longitude, double latitude) {
+  text = Append(FormatFixed6(longitude, Append(text, "[")), ",");
+  return Append(FormatFixed6(latitude, text), "]");
+}
+
+// Where the step from one position to the next is the shorter way across
+// the antimeridian, the latitude at which it crosses, on a straight line in
+// longitude and latitude; false if it does not cross.
+bool CrossesAntimeridian(double from_longitude, double from_latitude, double to_longitude,
+                         double to_latitude, double* latitude) {
+  if (std::fabs(to_longitude - from_longitude) <= 180) return false;
+  const double east = from_longitude > to_longitude ? 180 : -180;  // the meridian it leaves by
+  const double unwrapped = to_longitude + 2 * east;
+  const double share = (east - from_longitude) / (unwrapped - from_longitude);
+  *latitude = from_latitude + share * (to_latitude - from_latitude);
+  return true;
+}
+
+// A track that crosses the antimeridian is cut there into the parts of a
+// MultiLineString, as RFC 7946 (3.1.9) asks.
 std::size_t WriteGeoJsonTrack(const char* name, const unsigned char* records, std::int32_t loaded,
                               std::int32_t count, char* json) {
   std::int32_t points = 0;
-  WalkPointsOnTheEarth(records, loaded, count, [&points](double, double) { ++points; });
+  bool crosses = false;
+  double previous[2] = {0, 0};  // longitude, latitude
+  double crossing;
+  WalkPointsOnTheEarth(records, loaded, count, [&](double latitude, double longitude) {
+    crosses = crosses || (points > 0 && CrossesAntimeridian(previous[0], previous[1], longitude,
+                                                            latitude, &crossing));
+    previous[0] = longitude;
+    previous[1] = latitude;
+    ++points;
+  });
   if (points == 0) return 0;
-  const bool line = points > 1;
+  const char* geometry = points == 1 ? "Point" : crosses ? "MultiLineString" : "LineString";
   char* end =
       AppendJsonEscaped(Append(json, "{\"type\":\"Feature\",\"properties\":{\"name\":\""), name);
-  end = AppendText(end, line ? "\"},\"geometry\":{\"type\":\"LineString\",\"coordinates\":["
-                             : "\"},\"geometry\":{\"type\":\"Point\",\"coordinates\":");
-  bool first = true;
+  end = AppendText(AppendText(end, "\"},\"geometry\":{\"type\":\""), geometry);
+  end = AppendText(end, points == 1 ? "\",\"coordinates\":"
+                        : crosses   ? "\",\"coordinates\":[["
+                                    : "\",\"coordinates\":[");
+  std::int32_t written = 0;
   WalkPointsOnTheEarth(records, loaded, count, [&](double latitude, double longitude) {
-    end = Append(FormatFixed6(longitude, AppendText(end, first ? "[" : ",[")), ",");
-    end = Append(FormatFixed6(latitude, end), "]");
-    first = false;
+    if (written > 0) {
+      if (CrossesAntimeridian(previous[0], previous[1], longitude, latitude, &crossing)) {
+        const double leaving = previous[0] > longitude ? 180 : -180;
+        end = AppendPosition(Append(end, ","), leaving, crossing);
+        end = AppendPosition(Append(end, "],["), -leaving, crossing);
+      }
+      end = Append(end, ",");
+    }
+    end = AppendPosition(end, longitude, latitude);
+    previous[0] = longitude;
+    previous[1] = latitude;
+    ++written;
   });
-  end = AppendText(end, line ? "]}}" : "}}");
+  end = AppendText(end, points == 1 ? "}}" : crosses ? "]]}}" : "]}}");
   return static_cast<std::size_t>(end - json);
 }
 
@@ -117,25 +190,37 @@ bool IsOnTheEarth(double latitude, double longitude) {
 MapDocument DocumentOf(MapFormat format) {
   switch (format) {
     case MapFormat::kGpx:
-      return {
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-          "<gpx version=\"1.1\" creator=\"trb2csv\" "
-          "xmlns=\"http://www.topografix.com/GPX/1/1\">\n",
-          "", "</gpx>\n"};
+      return {"GPX",
+              ".gpx",
+              "application/gpx+xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<gpx version=\"1.1\" creator=\"trb2csv\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n",
+              "",
+              "</gpx>\n"};
     case MapFormat::kKml:
-      return {
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-          "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n",
-          "", "</Document>\n</kml>\n"};
+      return {"KML",
+              ".kml",
+              "application/vnd.google-earth.kml+xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n",
+              "",
+              "</Document>\n</kml>\n"};
     case MapFormat::kGeoJson:
       break;
   }
-  return {"{\"type\":\"FeatureCollection\",\"features\":[\n", ",\n", "\n]}\n"};
+  return {"GeoJSON",
+          ".geojson",
+          "application/geo+json",
+          "{\"type\":\"FeatureCollection\",\"features\":[\n",
+          ",\n",
+          "\n]}\n"};
 }
 
 std::size_t WriteMapTrack(MapFormat format, const char* name, const unsigned char* records,
                           std::int32_t loaded_byte_count, std::int32_t header_point_count,
                           char* text) {
+  if (CountPoints(records, loaded_byte_count, header_point_count) == 0) return 0;
   switch (format) {
     case MapFormat::kGpx:
       return WriteGpxTrack(name, records, loaded_byte_count, header_point_count, text);

@@ -4,17 +4,22 @@
 // document's head, the tracks with a separator between them, and its tail.
 //
 // GPX 1.1: a track of one segment, a track point for each line of the CSV
-// file whose position is on the earth, with the line's six-decimal text:
+// file whose position is on the earth, with the line's six-decimal text
+// (a longitude of 180 written as -180, which GPX takes):
 //
 //   <trk><name>walk</name><trkseg>
 //   <trkpt lat="53.558080" lon="10.004000"/>
 //
 // KML 2.2: in a document, a placemark with a line string through the same
-// points, one "longitude,latitude" pair to a line.
+// points, one "longitude,latitude" pair to a line (a point where the track
+// has one position only).
 //
 // GeoJSON (RFC 7946): a feature collection, a feature per track with its
-// name as a property and a LineString of [longitude, latitude] positions
-// (a Point where the track has one position only).
+// name as a property and a LineString of [longitude, latitude] positions (a
+// Point where the track has one position only), cut into a MultiLineString
+// where it crosses the antimeridian the shorter way.
+//
+// Names lose what XML 1.0 cannot hold: control characters become U+FFFD.
 //
 // The CSV file keeps coordinates up to 360 degrees; a position on the earth
 // (WGS84) has a latitude within +-90 and a longitude within +-180 degrees.
@@ -34,6 +39,9 @@ enum class MapFormat { kGpx, kKml, kGeoJson };
 constexpr int kMapFormats = 3;
 
 struct MapDocument {
+  const char* name;  // "GPX"
+  const char* extension;
+  const char* media_type;
   const char* head;
   const char* separator;  // between two tracks
   const char* tail;
@@ -41,16 +49,18 @@ struct MapDocument {
 MapDocument DocumentOf(MapFormat format);
 
 // A track's name is its file's name without the extension: at most 255
-// bytes. Escaped, each byte takes at most six ("&quot;", "\u001f").
+// bytes. Escaped, each byte takes at most six ("&quot;", "\u001f"). A record
+// takes at most a GPX track point, or in GeoJSON its position and two more
+// where the track crosses the antimeridian after it.
 constexpr std::size_t kMaxTrackNameSize = 255;
 constexpr std::size_t kMaxMapTrackSize =
     512 + 6 * kMaxTrackNameSize +
-    kMaxRecords * sizeof("<trkpt lat=\"-90.000000\" lon=\"-180.000000\"/>\n");
+    2 * kMaxRecords * sizeof("<trkpt lat=\"-90.000000\" lon=\"-180.000000\"/>\n");
 
 // Writes the track of the loaded records, read as ConvertToCsv reads them,
 // under the given name (UTF-8, zero-terminated) into text, which must hold
-// kMaxMapTrackSize bytes. Returns the size of the text; 0 for GeoJSON when
-// no point is on the earth, as a feature needs a position.
+// kMaxMapTrackSize bytes. Returns the size of the text; 0 when no point is
+// on the earth, as a track needs a position.
 std::size_t WriteMapTrack(MapFormat format, const char* name, const unsigned char* records,
                           std::int32_t loaded_byte_count, std::int32_t header_point_count,
                           char* text);

@@ -27,14 +27,15 @@ std::string Document(MapFormat format, const std::string& name, const std::strin
 
 TEST(MapFormats, TracksHoldTheCsvLinesOnTheEarthWithTheirTextAndTheirName) {
   const std::string body = TrackBody(kPoints);
-  const std::string name = "walk \"1\" & <2>'s";
+  const std::string name = "walk \"1\" & <2>'s\x01\t\xef\xbf\xbe";
   EXPECT_EQ(
       Document(MapFormat::kGpx, name, body, 100),
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"trb2csv\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-      "<trk><name>walk &quot;1&quot; &amp; &lt;2&gt;&apos;s</name><trkseg>\n"
+      "<trk><name>walk &quot;1&quot; &amp; &lt;2&gt;&apos;s\xef\xbf\xbd\t\xef\xbf\xbd</name>"
+      "<trkseg>\n"
       "<trkpt lat=\"53.558080\" lon=\"10.004000\"/>\n"
-      "<trkpt lat=\"-0.000000\" lon=\"180.000000\"/>\n"
+      "<trkpt lat=\"-0.000000\" lon=\"-180.000000\"/>\n"
       "</trkseg></trk>\n</gpx>\n");
   EXPECT_EQ(Document(MapFormat::kKml, "Alster", body, 100),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -54,8 +55,16 @@ TEST(MapFormats, TracksHoldTheCsvLinesOnTheEarthWithTheirTextAndTheirName) {
             "{\"type\":\"Feature\",\"properties\":{\"name\":\"one\"},"
             "\"geometry\":{\"type\":\"Point\",\"coordinates\":[10.004000,53.558080]}}\n]}\n")
       << "the point count ends the walk";
+  EXPECT_EQ(Document(MapFormat::kKml, "one", body, 3),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n"
+            "<Placemark><name>one</name>\n<Point><coordinates>\n10.004000,53.558080\n"
+            "</coordinates></Point></Placemark>\n</Document>\n</kml>\n");
   std::vector<char> text(kMaxMapTrackSize);
-  EXPECT_EQ(WriteMapTrack(MapFormat::kGeoJson, "none", nullptr, 0, 0, text.data()), 0u);
+  for (MapFormat format : {MapFormat::kGpx, MapFormat::kKml, MapFormat::kGeoJson}) {
+    EXPECT_EQ(WriteMapTrack(format, "none", nullptr, 0, 0, text.data()), 0u)
+        << "a track without a point on the earth";
+  }
 
   double coordinates[2 * kMaxRecords];
   const auto* records = reinterpret_cast<const unsigned char*>(body.data());
@@ -65,9 +74,30 @@ TEST(MapFormats, TracksHoldTheCsvLinesOnTheEarthWithTheirTextAndTheirName) {
   EXPECT_EQ(coordinates[3], 180.0);
 }
 
+TEST(MapFormats, GeoJsonIsCutWhereTheTrackCrossesTheAntimeridian) {
+  const std::string east = TrackBody({{10, 179.9}, {11, -179.9}, {12, -179.8}});
+  EXPECT_EQ(Document(MapFormat::kGeoJson, "east", east, 3),
+            "{\"type\":\"FeatureCollection\",\"features\":[\n"
+            "{\"type\":\"Feature\",\"properties\":{\"name\":\"east\"},"
+            "\"geometry\":{\"type\":\"MultiLineString\",\"coordinates\":["
+            "[[179.900000,10.000000],[180.000000,10.500000]],"
+            "[[-180.000000,10.500000],[-179.900000,11.000000],[-179.800000,12.000000]]]}}\n]}\n");
+  const std::string west = TrackBody({{0, -170}, {-2, 170}, {-4, 160}});
+  EXPECT_EQ(Document(MapFormat::kGeoJson, "west", west, 3),
+            "{\"type\":\"FeatureCollection\",\"features\":[\n"
+            "{\"type\":\"Feature\",\"properties\":{\"name\":\"west\"},"
+            "\"geometry\":{\"type\":\"MultiLineString\",\"coordinates\":["
+            "[[-170.000000,0.000000],[-180.000000,-1.000000]],"
+            "[[180.000000,-1.000000],[170.000000,-2.000000],[160.000000,-4.000000]]]}}\n]}\n");
+  const std::string half_way = TrackBody({{0, -100}, {0, 80}});  // 180 degrees: not across
+  EXPECT_NE(Document(MapFormat::kGeoJson, "h", half_way, 2).find("\"LineString\""),
+            std::string::npos);
+}
+
 TEST(MapFormats, LongestTrackWithTheLongestNameFitsTheBuffer) {
-  const std::string body =
-      TrackBody(std::vector<TrackPoint>(kMaxRecords, {-89.9999999, -179.9999999}));
+  std::vector<TrackPoint> zigzag;
+  for (int i = 0; i < kMaxRecords; ++i) zigzag.push_back({-89.9999999, i % 2 ? 179.9 : -179.9});
+  const std::string body = TrackBody(zigzag);
   const auto* records = reinterpret_cast<const unsigned char*>(body.data());
   std::vector<char> text(kMaxMapTrackSize);
   for (const std::string& name :

@@ -36,13 +36,19 @@ struct Conversion {
   std::size_t doubts_size;
 } g_conversion;
 
-// A document's part: its head, its separator between tracks, its tail, or
-// this file's track.
-enum MapPart { kHead, kSeparator, kTail, kTrack };
+// The texts of a format: its name, extension and media type, a document's
+// head, its separator between tracks, its tail, or this file's track.
+enum MapPart { kName, kExtension, kMediaType, kHead, kSeparator, kTail, kTrack };
 
 const char* MapPartText(int format, int part) {
   const MapDocument document = DocumentOf(static_cast<MapFormat>(format));
   switch (part) {
+    case kName:
+      return document.name;
+    case kExtension:
+      return document.extension;
+    case kMediaType:
+      return document.media_type;
     case kHead:
       return document.head;
     case kSeparator:
@@ -99,7 +105,15 @@ PAGE_EXPORT("records_walked") std::int32_t RecordsWalked() { return g_conversion
 PAGE_EXPORT("csv_lines") std::int32_t CsvLines() { return g_conversion.csv_lines; }
 PAGE_EXPORT("csv") const char* Csv() { return g_csv; }
 PAGE_EXPORT("csv_size") std::size_t CsvSize() { return g_conversion.csv_size; }
-// format: 0 GPX, 1 KML, 2 GeoJSON; part: 0 head, 1 separator, 2 tail, 3 track.
+// format: 0 to map_formats() - 1; part: one of the part_ numbers below.
+PAGE_EXPORT("map_formats") int MapFormats() { return kMapFormats; }
+PAGE_EXPORT("part_name") int PartName() { return kName; }
+PAGE_EXPORT("part_extension") int PartExtension() { return kExtension; }
+PAGE_EXPORT("part_media_type") int PartMediaType() { return kMediaType; }
+PAGE_EXPORT("part_head") int PartHead() { return kHead; }
+PAGE_EXPORT("part_separator") int PartSeparator() { return kSeparator; }
+PAGE_EXPORT("part_tail") int PartTail() { return kTail; }
+PAGE_EXPORT("part_track") int PartTrack() { return kTrack; }
 PAGE_EXPORT("map_part") const char* MapPart(int format, int part) {
   return MapPartText(format, part);
 }
