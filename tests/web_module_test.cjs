@@ -90,8 +90,8 @@ try {
     const head = file.subarray(0, c.input_capacity());
     new Uint8Array(c.memory.buffer, c.input(), head.length).set(head);
     c.convert(head.length, file.length);
-    const web = c.csv_size() > 0 ?
-      Buffer.from(new Uint8Array(c.memory.buffer, c.csv(), c.csv_size())) : null;
+    const size = c.write_csv();
+    const web = size > 0 ? Buffer.from(new Uint8Array(c.memory.buffer, c.csv(), size)) : null;
     // The warning of a file that does not look like a track, where trb2csv writes one.
     const warned = /does not look like a track-tail file: (.*)\n/.exec(run.stderr);
     const doubts = web === null ? null : Buffer.from(new Uint8Array(c.memory.buffer, c.doubts(),

@@ -1,8 +1,10 @@
 // The web page's converter: the console program's track-tail rules and CSV
 // format, compiled to WebAssembly. The page copies the file's name (without
 // its extension) to name() and the first input_capacity() bytes of the file
-// to input(), calls convert() with their number, and reads the counts and
-// texts back. One file at a time; everything is static.
+// to input(), calls convert() with their number, and reads the counts, the
+// points on the earth and the warning back; the CSV and the map tracks are
+// written only when they are saved (write_csv(), write_map()), from the same
+// input. One file at a time; everything is static.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,15 +23,13 @@ namespace {
 unsigned char g_input[kBodyOffset + kLoadLimit];
 char g_name[kMaxTrackNameSize + 1];
 char g_csv[kMaxCsvSize];
-char g_tracks[kMapFormats][kMaxMapTrackSize];
+char g_track[kMaxMapTrackSize];
 double g_points[2 * kMaxRecords];
 
 struct Conversion {
   TrackTailLoad load;
   std::int32_t records_walked;
   std::int32_t csv_lines;
-  std::size_t csv_size;
-  std::size_t track_sizes[kMapFormats];
   std::int32_t points;  // lines whose position is on the earth
   double length;        // metres along those points
   char doubts[kMaxDoubtsSize];
@@ -37,8 +37,8 @@ struct Conversion {
 } g_conversion;
 
 // The texts of a format: its name, extension and media type, a document's
-// head, its separator between tracks, its tail, or this file's track.
-enum MapPart { kName, kExtension, kMediaType, kHead, kSeparator, kTail, kTrack };
+// head, its separator between tracks, and its tail.
+enum MapPart { kName, kExtension, kMediaType, kHead, kSeparator, kTail };
 
 const char* MapPartText(int format, int part) {
   const MapDocument document = DocumentOf(static_cast<MapFormat>(format));
@@ -53,10 +53,8 @@ const char* MapPartText(int format, int part) {
       return document.head;
     case kSeparator:
       return document.separator;
-    case kTail:
-      return document.tail;
     default:
-      return g_tracks[format];
+      return document.tail;
   }
 }
 
@@ -72,22 +70,33 @@ PAGE_EXPORT("name_capacity") std::size_t NameCapacity() { return kMaxTrackNameSi
 PAGE_EXPORT("convert") void Convert(std::size_t size, double file_size) {
   Conversion& c = g_conversion;
   c.load = MeasureTrackTail(g_input, size);
-  const unsigned char* records = g_input + kBodyOffset;
   const std::int32_t loaded = c.load.loaded_byte_count;
   const std::int32_t count = c.load.header_point_count;
-  const CsvText csv = ConvertToCsv(records, loaded, count, g_csv);
-  c.records_walked = csv.records_walked;
-  c.csv_size = csv.size;
-  c.csv_lines = csv.lines;
-  for (int format = 0; format < kMapFormats; ++format) {
-    c.track_sizes[format] = WriteMapTrack(static_cast<MapFormat>(format), g_name, records, loaded,
-                                          count, g_tracks[format]);
-  }
-  c.points = TakePointsOnTheEarth(records, loaded, count, g_points);
+  std::int32_t lines = 0;
+  c.records_walked = WalkRecords(g_input + kBodyOffset, loaded, count,
+                                 [&lines](std::int32_t, double, double) { ++lines; });
+  c.csv_lines = lines;
+  c.points = TakePointsOnTheEarth(g_input + kBodyOffset, loaded, count, g_points);
   c.length = TrackLength(g_points, c.points);
   c.doubts_size = DescribeDoubts(count, static_cast<std::uint64_t>(file_size), c.records_walked,
                                  c.csv_lines, c.doubts);
 }
+
+// The CSV lines of the file converted last, into csv(); returns their size.
+PAGE_EXPORT("write_csv") std::size_t WriteCsv() {
+  const TrackTailLoad& load = g_conversion.load;
+  return ConvertToCsv(g_input + kBodyOffset, load.loaded_byte_count, load.header_point_count, g_csv)
+      .size;
+}
+
+// The track of the file converted last in the format, named name(), into
+// map_track(); returns its size, 0 if no point is on the earth.
+PAGE_EXPORT("write_map") std::size_t WriteMap(int format) {
+  const TrackTailLoad& load = g_conversion.load;
+  return WriteMapTrack(static_cast<MapFormat>(format), g_name, g_input + kBodyOffset,
+                       load.loaded_byte_count, load.header_point_count, g_track);
+}
+PAGE_EXPORT("map_track") const char* MapTrack() { return g_track; }
 
 // The track-tail format's numbers, for the page's messages.
 PAGE_EXPORT("body_offset") std::int32_t BodyOffset() { return kBodyOffset; }
@@ -104,7 +113,6 @@ PAGE_EXPORT("loaded_byte_count") std::int32_t LoadedByteCount() {
 PAGE_EXPORT("records_walked") std::int32_t RecordsWalked() { return g_conversion.records_walked; }
 PAGE_EXPORT("csv_lines") std::int32_t CsvLines() { return g_conversion.csv_lines; }
 PAGE_EXPORT("csv") const char* Csv() { return g_csv; }
-PAGE_EXPORT("csv_size") std::size_t CsvSize() { return g_conversion.csv_size; }
 // format: 0 to map_formats() - 1; part: one of the part_ numbers below.
 PAGE_EXPORT("map_formats") int MapFormats() { return kMapFormats; }
 PAGE_EXPORT("part_name") int PartName() { return kName; }
@@ -113,12 +121,11 @@ PAGE_EXPORT("part_media_type") int PartMediaType() { return kMediaType; }
 PAGE_EXPORT("part_head") int PartHead() { return kHead; }
 PAGE_EXPORT("part_separator") int PartSeparator() { return kSeparator; }
 PAGE_EXPORT("part_tail") int PartTail() { return kTail; }
-PAGE_EXPORT("part_track") int PartTrack() { return kTrack; }
 PAGE_EXPORT("map_part") const char* MapPart(int format, int part) {
   return MapPartText(format, part);
 }
 PAGE_EXPORT("map_part_size") std::size_t MapPartSize(int format, int part) {
-  return part == kTrack ? g_conversion.track_sizes[format] : std::strlen(MapPartText(format, part));
+  return std::strlen(MapPartText(format, part));
 }
 PAGE_EXPORT("points") const double* Points() { return g_points; }
 PAGE_EXPORT("point_count") std::int32_t PointCount() { return g_conversion.points; }

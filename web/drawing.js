@@ -1,0 +1,417 @@
+// The drawing of the tracks: in Web Mercator, as map tiles are, so that a
+// map lines up under the tracks at every zoom; the view (a centre and a
+// scale), its grid, labels and scale bar, the tracks with their start and
+// end marks, the map when it is switched on, and the gestures that move and
+// zoom the view.
+
+const SVG = "http://www.w3.org/2000/svg";
+const EARTH_RADIUS = 6371008.8;  // the mean radius, as the module's lengths use
+const MAX_LATITUDE = 85.0511287798;  // the edge of Web Mercator
+const TILE_SIZE = 256;
+// The lines' points are whole decimetres (at the equator): what a file's six
+// decimals tell, in numbers that a browser reads fast and exactly.
+const DECIMETRES_PER_UNIT = 2 * Math.PI * EARTH_RADIUS * 10;
+const MAX_TILE_ZOOM = 19;
+// Six hues that differ in lightness as well, each with 3:1 contrast on a
+// white and on a black page, and four dashes: twelve tracks differ in both,
+// so that they are told apart without telling red from green. The marks are
+// in the text's colour, which no track has.
+const PALETTE = ["#1f6fb2", "#c2410c", "#0f8a6a", "#8e44ad", "#8a6d1d", "#c2185b"];
+const DASHES = ["", "9 5", "2 5", "14 4 3 4"];
+
+function trackStyle(i) {
+  return { colour: PALETTE[i % PALETTE.length], dash: DASHES[i % DASHES.length] };
+}
+
+const kilometres = new Intl.NumberFormat("en", { maximumFractionDigits: 2 }).format;
+
+function distance(metres) {
+  if (metres === 0) return "0 m";
+  if (metres >= 1000) return `${kilometres(metres / 1000)} km`;
+  if (metres >= 1) return `${count(Math.round(metres))} m`;
+  if (metres >= 0.01) return `${Math.round(metres * 100)} cm`;
+  return `${Math.round(metres * 1000)} mm`;
+}
+
+const clampLatitude = (latitude) => Math.max(-MAX_LATITUDE, Math.min(MAX_LATITUDE, latitude));
+const worldX = (longitude) => (longitude + 180) / 360;
+const worldY = (latitude) =>
+  (1 - Math.log(Math.tan(Math.PI / 4 + clampLatitude(latitude) * Math.PI / 360)) / Math.PI) / 2;
+const longitudeOf = (x) => x * 360 - 180;
+const latitudeOf = (y) => Math.atan(Math.sinh(Math.PI * (1 - 2 * y))) * 180 / Math.PI;
+// A longitude beyond ±180, where a track crossed the antimeridian, as it is named.
+const wrapped = (longitude) => ((longitude + 540) % 360 + 360) % 360 - 180;
+
+// The longitudes of a track's points unwrapped, so that each step goes the
+// shorter way round, also across the antimeridian.
+function unwrappedLongitudes(points) {
+  const longitudes = new Float64Array(points.length / 2);
+  for (let i = 0; i < longitudes.length; ++i) {
+    let longitude = points[2 * i + 1];
+    if (i > 0) longitude += 360 * Math.round((longitudes[i - 1] - longitude) / 360);
+    longitudes[i] = longitude;
+  }
+  return longitudes;
+}
+
+// The extent of a track, the shorter way round: metres from west to east
+// (along its mean latitude) and from south to north.
+function spans(points) {
+  const longitudes = unwrappedLongitudes(points);
+  let [south, north, mean] = [Infinity, -Infinity, 0];
+  for (let i = 0; i < longitudes.length; ++i) {
+    south = Math.min(south, points[2 * i]);
+    north = Math.max(north, points[2 * i]);
+    mean += points[2 * i] / longitudes.length;
+  }
+  const metresPerDegree = EARTH_RADIUS * Math.PI / 180;
+  return {
+    across: (Math.max(...longitudes) - Math.min(...longitudes)) * metresPerDegree *
+      Math.cos(mean * Math.PI / 180),
+    up: (north - south) * metresPerDegree,
+  };
+}
+
+// 1, 2 or 5 times a power of ten: the largest not above the value, or with
+// up set, the smallest not below it.
+function roundStep(value, up = false) {
+  const power = 10 ** Math.floor(Math.log10(value));
+  const steps = [1, 2, 5, 10].map((m) => m * power);
+  return up ? steps.find((step) => step >= value * (1 - 1e-9)) :
+    steps.reverse().find((step) => step <= value * (1 + 1e-9));
+}
+
+const decimalsOf = (step) => Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
+
+function element(name, attributes, parent, text) {
+  const node = document.createElementNS(SVG, name);
+  for (const [key, value] of Object.entries(attributes)) node.setAttribute(key, value);
+  if (text !== undefined) node.textContent = text;
+  parent.append(node);
+  return node;
+}
+
+// The drawing in the SVG element svg; hint shows why the wheel did not zoom.
+// tileRequested(url) is told of each map tile asked for.
+function createDrawing(svg, hint) {
+  const measure = document.createElement("canvas").getContext("2d");
+  let tracks = [];  // { x: [], y: [], style, line, halo }: in world units, and drawn
+  let origin = null;  // of the lines' points
+  let view = null;  // { x, y, scale }: the centre in world units, pixels per unit
+  let map = { on: false, address: "" };
+  const tiles = new Map();  // the map's tile images by address, kept while the map is on
+
+  measure.font = "13px system-ui, sans-serif";  // as the page's style sets the labels
+  const labelWidth = (text) => measure.measureText(text).width;
+
+  function size() {
+    const width = Math.max(280, svg.parentElement.clientWidth || 800);
+    const controls = document.getElementById("view-controls")?.offsetHeight ?? 0;
+    return { width, room: Math.max(220, window.innerHeight - controls - 24) };
+  }
+
+  // The box of all points, and the view that shows them all in a plot of
+  // the given size.
+  function whole(plotWidth, plotHeight) {
+    let [xLow, xHigh, yLow, yHigh] = [Infinity, -Infinity, Infinity, -Infinity];
+    for (const t of tracks) {
+      for (let i = 0; i < t.x.length; ++i) {
+        if (t.x[i] < xLow) xLow = t.x[i];
+        if (t.x[i] > xHigh) xHigh = t.x[i];
+        if (t.y[i] < yLow) yLow = t.y[i];
+        if (t.y[i] > yHigh) yHigh = t.y[i];
+      }
+    }
+    const least = 200 / (2 * Math.PI * EARTH_RADIUS);  // about 200 m around a single point
+    const [xSpan, ySpan] = [Math.max(xHigh - xLow, least), Math.max(yHigh - yLow, least)];
+    return { xSpan, ySpan, view: { x: (xLow + xHigh) / 2, y: (yLow + yHigh) / 2,
+      scale: 0.92 * Math.min(plotWidth / xSpan, plotHeight / ySpan) } };
+  }
+
+  // The plot's size: as wide as the page allows, the tracks' own shape
+  // between 1:2 and 2:1, and no higher than the window leaves room for.
+  function layOut() {
+    const { width, room } = size();
+    const margin = { top: 12, right: 16, bottom: 50, left: 84 };
+    const plotWidth = width - margin.left - margin.right;
+    const { xSpan, ySpan } = whole(plotWidth, plotWidth);
+    const shaped = Math.min(2 * plotWidth, Math.max(plotWidth / 2, plotWidth * ySpan / xSpan));
+    const plotHeight = Math.min(shaped, room - margin.top - margin.bottom);
+    return { width, plotHeight, height: plotHeight + margin.top + margin.bottom, margin };
+  }
+
+  // Tics a round step apart, about every 100 pixels.
+  function tics(low, high, pixels) {
+    const step = roundStep(Math.max((high - low) / Math.max(1, Math.floor(pixels / 100)), 1e-8), true);
+    const values = [];
+    for (let value = Math.ceil(low / step) * step; value <= high + step * 1e-9; value += step) {
+      values.push(value);
+    }
+    return { values, decimals: decimalsOf(step) };
+  }
+
+  function drawTiles(parent, px, py, x0, x1, y0, y1) {
+    const zoom = Math.max(0, Math.min(MAX_TILE_ZOOM, Math.round(Math.log2(view.scale / TILE_SIZE))));
+    const n = 2 ** zoom;
+    const shown = new Set();
+    const [txLow, txHigh] = [Math.floor(x0 * n), Math.floor(x1 * n)];
+    const [tyLow, tyHigh] = [Math.max(0, Math.floor(y0 * n)), Math.min(n - 1, Math.floor(y1 * n))];
+    if ((txHigh - txLow + 1) * (tyHigh - tyLow + 1) > 200) return;
+    for (let tx = txLow; tx <= txHigh; ++tx) {
+      for (let ty = tyLow; ty <= tyHigh; ++ty) {
+        const url = map.address.replaceAll("{z}", zoom).replaceAll("{x}", ((tx % n) + n) % n)
+          .replaceAll("{y}", ty);
+        const key = `${tx}/${ty}/${url}`;
+        shown.add(key);
+        let image = tiles.get(key);
+        if (image === null) continue;  // it failed: the grid shows through
+        if (!image) {
+          image = document.createElementNS(SVG, "image");
+          image.addEventListener("error", () => {
+            tiles.set(key, null);
+            image.remove();
+          });
+          image.setAttribute("href", url);
+          image.setAttribute("preserveAspectRatio", "none");
+          tiles.set(key, image);
+        }
+        const size = view.scale / n + 0.5;  // no seam between tiles
+        image.setAttribute("x", px(tx / n));
+        image.setAttribute("y", py(ty / n));
+        image.setAttribute("width", size);
+        image.setAttribute("height", size);
+        parent.append(image);
+      }
+    }
+    for (const key of tiles.keys()) if (!shown.has(key) && tiles.get(key)) tiles.delete(key);
+  }
+
+  function draw() {
+    svg.replaceChildren();
+    if (tracks.length === 0) return;
+    const layout = layOut();
+    const { width, height, plotHeight, margin } = layout;
+    if (!view) view = whole(width - margin.left - margin.right, plotHeight).view;
+    // The latitude labels first: the plot's left edge follows from their width.
+    const yTop = view.y - plotHeight / 2 / view.scale;
+    const yBottom = view.y + plotHeight / 2 / view.scale;
+    const latitudes = tics(latitudeOf(yBottom), latitudeOf(yTop), plotHeight);
+    const latitudeLabels = latitudes.values.map((v) => `${v.toFixed(latitudes.decimals)}°`);
+    margin.left = Math.ceil(Math.max(40, ...latitudeLabels.map(labelWidth)) + 12);
+    const plotWidth = width - margin.left - margin.right;
+    const centreX = margin.left + plotWidth / 2;
+    const centreY = margin.top + plotHeight / 2;
+    const px = (x) => centreX + (x - view.x) * view.scale;
+    const py = (y) => centreY + (y - view.y) * view.scale;
+    const [x0, x1] = [view.x - plotWidth / 2 / view.scale, view.x + plotWidth / 2 / view.scale];
+    Object.assign(layout, { plotWidth, centreX, centreY });
+    drawing.layout = layout;
+
+    svg.setAttribute("viewBox", `0 0 ${width} ${height}`);
+    svg.setAttribute("width", width);
+    svg.setAttribute("height", height);
+    const clip = element("clipPath", { id: "plot-area" }, element("defs", {}, svg));
+    element("rect", { x: margin.left, y: margin.top, width: plotWidth, height: plotHeight }, clip);
+    const plot = element("g", { "clip-path": "url(#plot-area)" }, svg);
+    if (map.on) drawTiles(element("g", { class: "map" }, plot), px, py, x0, x1, yTop, yBottom);
+
+    const longitudes = tics(longitudeOf(x0), longitudeOf(x1), plotWidth);
+    for (const longitude of longitudes.values) {
+      const x = px(worldX(longitude));
+      element("line", { class: "grid", x1: x, x2: x, y1: margin.top, y2: margin.top + plotHeight }, plot);
+      element("text", { x, y: margin.top + plotHeight + 17, "text-anchor": "middle" }, svg,
+        `${wrapped(longitude).toFixed(longitudes.decimals)}°`);
+    }
+    latitudes.values.forEach((latitude, i) => {
+      const y = py(worldY(latitude));
+      element("line", { class: "grid", x1: margin.left, x2: margin.left + plotWidth, y1: y, y2: y }, plot);
+      element("text", { x: margin.left - 6, y: y + 4, "text-anchor": "end" }, svg, latitudeLabels[i]);
+    });
+
+    // The lines keep their points, in decimetres from the origin: a view
+    // moves and scales them as a whole.
+    const lines = element("g", { transform: `translate(${px(origin.x)} ${py(origin.y)}) ` +
+      `scale(${view.scale / DECIMETRES_PER_UNIT})` }, plot);
+    for (const t of tracks) {
+      if (map.on) lines.append(t.halo);
+      lines.append(t.line);
+    }
+    // Start rings and end squares on top of every line; a square fits inside
+    // a ring, so both show where a track ends where it started.
+    for (const t of tracks) {
+      const last = t.x.length - 1;
+      element("circle", { class: "start", cx: px(t.x[0]), cy: py(t.y[0]), r: 9 }, plot);
+      element("rect", { class: "end", x: px(t.x[last]) - 5, y: py(t.y[last]) - 5, width: 10,
+        height: 10 }, plot);
+    }
+
+    // A bar of a round length, about a quarter of the plot, true at the
+    // view's centre; none where there is nothing to measure.
+    if (tracks.some((t) => t.x.length > 1) || tracks.length > 1) {
+      const metresPerPixel = 2 * Math.PI * EARTH_RADIUS * Math.cos(latitudeOf(view.y) * Math.PI / 180) /
+        view.scale;
+      const bar = roundStep(plotWidth / 4 * metresPerPixel);
+      const y = height - 10;
+      element("line", { class: "scale", x1: margin.left, x2: margin.left + bar / metresPerPixel,
+        y1: y, y2: y }, svg);
+      element("text", { x: margin.left + bar / metresPerPixel + 8, y: y + 4, class: "scale-label" },
+        svg, distance(bar));
+    }
+  }
+
+  // Zoom about (x, y), in the drawing's pixels: the point under it stays.
+  function zoomAt(factor, x, y) {
+    if (!view || !drawing.layout) return;
+    const { centreX, centreY, plotWidth, plotHeight } = drawing.layout;
+    const all = whole(plotWidth, plotHeight).view.scale;
+    // At most a millimetre a pixel; at least a twentieth of the whole view.
+    const deepest = 2 * Math.PI * EARTH_RADIUS / 0.001;
+    const scale = Math.min(Math.max(view.scale * factor, Math.min(all / 20, deepest)), deepest);
+    const [dx, dy] = [x - centreX, y - centreY];
+    view = { x: view.x + dx / view.scale - dx / scale, y: view.y + dy / view.scale - dy / scale, scale };
+    draw();
+  }
+
+  function panBy(dx, dy) {
+    if (!view) return;
+    view = { ...view, x: view.x - dx / view.scale, y: view.y - dy / view.scale };
+    draw();
+  }
+
+  let hintTimer = 0;
+  function showHint(text) {
+    hint.textContent = text;
+    hint.classList.add("shown");
+    clearTimeout(hintTimer);
+    hintTimer = setTimeout(() => hint.classList.remove("shown"), 1500);
+  }
+
+  const pixelsOf = (event) => {
+    const box = svg.getBoundingClientRect();
+    return { x: (event.clientX - box.left) * drawing.layout.width / box.width,
+      y: (event.clientY - box.top) * drawing.layout.height / box.height };
+  };
+  // The wheel scrolls the page, unless the drawing is selected or Ctrl held.
+  svg.addEventListener("wheel", (event) => {
+    if (!drawing.layout) return;
+    if (!event.ctrlKey && document.activeElement !== svg) {
+      showHint("To zoom, select the drawing, or hold Ctrl while you turn the wheel");
+      return;
+    }
+    event.preventDefault();
+    const at = pixelsOf(event);
+    zoomAt(Math.exp(-event.deltaY * 0.002), at.x, at.y);
+  }, { passive: false });
+  // A mouse or pen drags the view; one finger scrolls the page.
+  const dragging = new Map();
+  svg.addEventListener("pointerdown", (event) => {
+    if (event.pointerType === "touch" || !drawing.layout) return;
+    svg.setPointerCapture(event.pointerId);
+    dragging.set(event.pointerId, pixelsOf(event));
+  });
+  svg.addEventListener("pointermove", (event) => {
+    const before = dragging.get(event.pointerId);
+    if (!before) return;
+    const after = pixelsOf(event);
+    dragging.set(event.pointerId, after);
+    panBy(after.x - before.x, after.y - before.y);
+  });
+  for (const type of ["pointerup", "pointercancel"]) {
+    svg.addEventListener(type, (event) => dragging.delete(event.pointerId));
+  }
+  // Two fingers move and zoom the view.
+  let fingers = null;
+  const twoFingers = (event) => {
+    const [a, b] = [pixelsOf(event.touches[0]), pixelsOf(event.touches[1])];
+    return { x: (a.x + b.x) / 2, y: (a.y + b.y) / 2, gap: Math.max(Math.hypot(a.x - b.x, a.y - b.y), 1) };
+  };
+  const onTouch = (event) => {
+    if (event.touches.length !== 2 || !drawing.layout) {
+      fingers = null;
+      return;
+    }
+    event.preventDefault();
+    const now = twoFingers(event);
+    if (fingers) {
+      panBy(now.x - fingers.x, now.y - fingers.y);
+      zoomAt(now.gap / fingers.gap, now.x, now.y);
+    }
+    fingers = now;
+  };
+  for (const type of ["touchstart", "touchmove", "touchend", "touchcancel"]) {
+    svg.addEventListener(type, onTouch, { passive: false });
+  }
+  svg.addEventListener("keydown", (event) => {
+    if (!drawing.layout) return;
+    const { centreX, centreY, plotWidth } = drawing.layout;
+    const step = plotWidth / 10;
+    const actions = {
+      "+": () => zoomAt(1.25, centreX, centreY),
+      "=": () => zoomAt(1.25, centreX, centreY),
+      "-": () => zoomAt(0.8, centreX, centreY),
+      "−": () => zoomAt(0.8, centreX, centreY),
+      ArrowLeft: () => panBy(step, 0),
+      ArrowRight: () => panBy(-step, 0),
+      ArrowUp: () => panBy(0, step),
+      ArrowDown: () => panBy(0, -step),
+      0: () => drawing.showAll(),
+    };
+    if (!actions[event.key]) return;
+    event.preventDefault();
+    actions[event.key]();
+  });
+  // Drawn again when the room for it changes: the page's width or the window's height.
+  let drawnFor = "";
+  const redrawIfResized = () => {
+    const { width, room } = size();
+    if (drawnFor !== `${width} ${room}` && tracks.length > 0) draw();
+    drawnFor = `${width} ${room}`;
+  };
+  new ResizeObserver(redrawIfResized).observe(svg.parentElement);
+  window.addEventListener("resize", redrawIfResized);
+
+  const drawing = {
+    layout: null,
+    // Shows these tracks, each { points: [latitude, longitude, ...], style }, all in view.
+    show(shown) {
+      tracks = shown.map((t) => {
+        const longitudes = unwrappedLongitudes(t.points);
+        return { style: t.style, x: Array.from(longitudes, worldX),
+          y: Array.from(longitudes, (_, i) => worldY(t.points[2 * i])) };
+      });
+      origin = { x: tracks[0]?.x[0] ?? 0, y: tracks[0]?.y[0] ?? 0 };
+      for (const t of tracks) {
+        let points = "";
+        for (let i = 0; i < t.x.length; ++i) {
+          points += `${Math.round((t.x[i] - origin.x) * DECIMETRES_PER_UNIT)},` +
+            `${Math.round((t.y[i] - origin.y) * DECIMETRES_PER_UNIT)} `;
+        }
+        const parent = document.createElementNS(SVG, "g");
+        t.halo = element("polyline", { class: "halo", points }, parent);
+        t.line = element("polyline", { class: "track-line", stroke: t.style.colour,
+          "stroke-dasharray": t.style.dash, points }, parent);
+      }
+      view = null;
+      drawing.layout = null;
+      draw();
+    },
+    showAll() {
+      view = null;
+      draw();
+    },
+    // The map under the tracks, from tiles at address ({z}, {x} and {y} in it).
+    setMap(on, address) {
+      map = { on, address };
+      tiles.clear();
+      draw();
+    },
+    zoomAt,
+    // Where a point is drawn, in the drawing's pixels (for the tests).
+    pixelOf(latitude, longitude) {
+      const { centreX, centreY } = drawing.layout;
+      return { x: centreX + (worldX(longitude) - view.x) * view.scale,
+        y: centreY + (worldY(latitude) - view.y) * view.scale };
+    },
+  };
+  return drawing;
+}
