@@ -55,7 +55,7 @@ MapDocument DocumentOf(MapFormat format);
 constexpr std::size_t kMaxTrackNameSize = 255;
 constexpr std::size_t kMaxMapTrackSize =
     512 + 6 * kMaxTrackNameSize +
-    2 * kMaxRecords * sizeof("<trkpt lat=\"-90.000000\" lon=\"-180.000000\"/>\n");
+    std::size_t{2} * kMaxRecords * sizeof("<trkpt lat=\"-90.000000\" lon=\"-180.000000\"/>\n");
 
 // Writes the track of the loaded records, read as ConvertToCsv reads them,
 // under the given name (UTF-8, zero-terminated) into text, which must hold

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the script tests share; each sources this file first. It makes a
 # scratch folder, $work, removed when the test ends (with a function
 # more_cleanup, if the test defines one, called first), counts failures, and
@@ -8,8 +9,10 @@ work=$(mktemp -d)
 failures=0
 socket=""
 
-# The converter's own console text.
+# The converter's own console text, for the tests that source this.
+# shellcheck disable=SC2034
 banner='KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09'
+# shellcheck disable=SC2034
 prompt=$'\nPress any key'
 
 cleanup() {
