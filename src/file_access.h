@@ -92,6 +92,9 @@ LinkRead ReadLink(const char* name, char* target, std::size_t size, const char**
 // POSIX the name itself. Null if it cannot be read.
 const char* NameAsOpened(const char* name, const char** cause);
 
+// True if the name reaches a file that is no folder.
+bool IsExistingFile(const char* name);
+
 // True if the platform opens the name as a device rather than as a file,
 // although it has an extension (com1.csv on Windows).
 bool NamesDeviceInDisguise(const char* name);

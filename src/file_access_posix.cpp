@@ -233,6 +233,11 @@ const char* NameAsOpened(const char* name, const char** /*cause*/) { return name
 
 bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
 
+bool IsExistingFile(const char* name) {
+  struct stat status;
+  return stat(name, &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
 // Not cut here: cutting an existing file costs the file system more than
 // overwriting it in place and cutting it to length afterwards. Two runs that
 // wrote one file in place at once would mix their lines, so a regular file is

@@ -179,6 +179,13 @@ const char* NameAsOpened(const char* name, const char** cause) {
 
 bool NamesDeviceInDisguise(const char* name) { return IsWindowsDeviceNameWithExtension(name); }
 
+bool IsExistingFile(const char* name) {
+  static wchar_t wide_name[kMaxPathCharacters];
+  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) == 0) return false;
+  const DWORD attributes = GetFileAttributesW(wide_name);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
                     const char** cause) {
   int file = -1;

@@ -47,7 +47,9 @@ NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next
     const char* cause = "";
     const char* as_opened = NameAsOpened(current, &cause);
     if (!as_opened) return CannotCheck(cause);
-    if (IsTrackTailName(as_opened)) return {OutputRefusal::kTrackTailFile, "", nullptr};
+    if (IsTrackTailName(as_opened)) {
+      return {OutputRefusal::kTrackTailFile, "", IsTrackTailName(current) ? current : as_opened};
+    }
     switch (next_link(current, target, sizeof target, &cause)) {
       case LinkRead::kFailed:
         return CannotCheck(cause);

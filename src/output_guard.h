@@ -48,7 +48,9 @@ struct NameVerdict {
   OutputRefusal refusal;  // kNone, kTrackTailFile, kDeviceName or kCannotCheck
   const char* cause;      // for kCannotCheck
   // For kNone: the last name of the chain, the one a new file would be
-  // created as; name itself if it is no link, else valid until the next call.
+  // created as; for kTrackTailFile the name on it that ends in .trb (as the
+  // platform opens it, where only that ends so). name itself, or valid until
+  // the next call.
   const char* final_name;
 };
 using LinkReader = LinkRead (*)(const char* name, char* target, std::size_t size,

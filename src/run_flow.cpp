@@ -1,13 +1,11 @@
 #include "run_flow.h"
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <optional>
 
-#include "ascii.h"
+#include "command_line.h"
 #include "console_text.h"
 #include "converter_state.h"
 #include "csv_exporter.h"
@@ -20,29 +18,18 @@
 
 namespace {
 
-constexpr std::size_t kNameFieldSize = 254;  // 253 characters and a zero
+constexpr std::size_t kNameFieldSize = kMaxNameLength + 1;  // and a terminating zero
 
-bool IsQuietOption(const char* argument) {
-  const char kOption[] = "-quiet";
-  return std::strlen(argument) == sizeof kOption - 1 &&
-         MatchesIgnoringCase(argument, kOption, sizeof kOption - 1);
-}
-
-// "/?" is the Windows way of asking; the others are the usual ones.
-bool IsHelpOption(const char* argument) {
-  const char* const kOptions[] = {"-h", "-?", "--help", "/?"};
-  return std::any_of(std::begin(kOptions), std::end(kOptions),
-                     [argument](const char* option) { return std::strcmp(argument, option) == 0; });
-}
-
-const char kUsageLine[] = "Usage: trb2csv [-quiet | NAME | --help | --version]\n";
+const char kUsageLine[] = "Usage: trb2csv [-quiet | NAME | TRACK.trb... | --help | --version]\n";
 
 void PrintUsage() {
   PrintText(stdout,
             "%s"
             "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
             "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME\n"
-            "(a NAME that starts with - is written ./-NAME).\n"
+            "(a NAME that starts with - is written ./-NAME). Track files named instead\n"
+            "(TRACK.trb, one or several, as dropped on trb2csv.exe) are each converted\n"
+            "into a CSV file beside them, TRACK.csv.\n"
             "\n"
             "  -quiet     no banner, no summary and no closing key wait\n"
             "  --help     this text\n"
@@ -64,8 +51,8 @@ void PrintUsage() {
 void PrintTrackFileHint(const char* output_name) {
   PrintText(stderr,
             "trb2csv: %s: a track file is never overwritten; the one argument names the CSV "
-            "file to write, and the track is always read from ceTrackTail.trb in the current "
-            "folder\n",
+            "file to write, or an existing track file to convert beside itself, and without "
+            "one the track is read from ceTrackTail.trb in the current folder\n",
             output_name);
 }
 
@@ -188,8 +175,10 @@ void WarnOfTrackFile(const char* input_name, const LoadResult& load, const CsvTe
   }
 }
 
-// Says on standard error why the track file gave nothing to write.
-void ExplainLoad(const char* input_name, const char* output_name, const LoadResult& load) {
+// Says on standard error why the track file gave nothing to write; named
+// says whether the track file was named on the command line.
+void ExplainLoad(const char* input_name, const char* output_name, const LoadResult& load,
+                 bool named) {
   if (load.outcome == LoadOutcome::kOpened) {
     if (g_loaded_byte_count == 0) {
       PrintText(stderr,
@@ -199,12 +188,75 @@ void ExplainLoad(const char* input_name, const char* output_name, const LoadResu
     return;
   }
   PrintText(stderr, "trb2csv: %s: %s, in %s", input_name, load.cause, CurrentFolder());
-  if (load.outcome == LoadOutcome::kCannotOpen) {
+  if (load.outcome == LoadOutcome::kCannotOpen && !named) {
     PrintText(stderr,
               " (the track is read from this name in the current folder; the one "
               "argument names the CSV file to write)");
   }
   PrintText(stderr, "\n");
+}
+
+// Converts the track file into the CSV file and says how it went; false if
+// the CSV file was not written whole.
+bool Convert(const char* input_name, const char* output_name, bool named) {
+  const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
+  if (load.outcome != LoadOutcome::kOpened) {
+    PrintText(stdout, "%s could not opened!\n", input_name);
+  }
+  ExplainLoad(input_name, output_name, load, named);
+  // A run that leaves the CSV file as it was, or not whole, has failed.
+  bool failed = g_loaded_byte_count <= 0 || load.record_left_out;
+  if (g_loaded_byte_count > 0) {
+    const ExportResult result =
+        ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
+    if (result.outcome != ExportOutcome::kWritten) failed = true;
+    // A track without a line has been explained already.
+    if (result.outcome != ExportOutcome::kNothingToWrite) {
+      WarnOfTrackFile(input_name, load, result.converted);
+    }
+  }
+  return !failed;
+}
+
+void RefuseLongName(const char* name) {
+  PrintText(stdout, "Output name is longer than %d characters!\n", kMaxNameLength);
+  PrintText(stderr, "trb2csv: %.40s...: %d bytes, more than %d, so nothing is read or written\n",
+            name, static_cast<int>(std::strlen(name)), kMaxNameLength);
+}
+
+bool NamesExistingTrackFile(const char* name) {
+  return !NamesDeviceInDisguise(name) &&
+         JudgeOutputName(name, false, ReadLink).refusal == OutputRefusal::kTrackTailFile &&
+         IsExistingFile(name);
+}
+
+// Converts each track file named into the CSV file beside it: its name, or
+// the name a link of it leads to, with .csv for .trb. True if all were.
+bool ConvertTrackFiles(int count, const char* const* names) {
+  static char csv_name[kNameFieldSize];
+  int failures = 0;
+  for (int i = 0; i < count; ++i) {
+    const char* track_name = JudgeOutputName(names[i], false, ReadLink).final_name;
+    const std::size_t length = std::strlen(track_name);
+    bool converted = false;
+    if (std::strlen(names[i]) > kMaxNameLength) {
+      RefuseLongName(names[i]);
+    } else if (length > kMaxNameLength) {
+      RefuseLongName(track_name);
+    } else {
+      std::memcpy(csv_name, track_name, length - 4);
+      std::strcpy(csv_name + length - 4, ".csv");
+      converted = Convert(names[i], csv_name, true);
+    }
+    if (!converted) {
+      ++failures;
+      if (count > 1) PrintText(stderr, "trb2csv: %s: not converted\n", names[i]);
+    }
+  }
+  if (failures > 0 && count > 1) {
+    PrintText(stderr, "trb2csv: %d of the %d track files were not converted\n", failures, count);
+  }
+  return failures == 0;
 }
 
 }  // namespace
@@ -222,69 +274,41 @@ int RunConverter(int argc, const char* const* argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
+  const CommandLine line = ParseCommandLine(argc, argv, NamesExistingTrackFile);
   // Asking for help or the version reads and writes nothing and does not wait.
-  if (argc == 2 && IsHelpOption(argv[1])) {
-    PrintUsage();
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    PrintText(stdout, "trb2csv %s\n", TRB2CSV_VERSION);
-    return 0;
-  }
-  // Any other single option is not taken for a file name to write.
-  if (argc == 2 && argv[1][0] == '-' && !IsQuietOption(argv[1])) {
-    PrintText(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
-    return 2;
+  switch (line.action) {
+    case Action::kHelp:
+      PrintUsage();
+      return 0;
+    case Action::kVersion:
+      PrintText(stdout, "trb2csv %s\n", TRB2CSV_VERSION);
+      return 0;
+    case Action::kUnknownOption:
+      PrintText(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
+      return 2;
+    case Action::kConvert:
+    case Action::kConvertTrackFiles:
+      break;
   }
 
-  g_quiet_mode = false;
-  char output_name[kNameFieldSize] = "";
-  bool output_name_too_long = false;
-
-  if (argc >= 2 && IsQuietOption(argv[1])) {
-    g_quiet_mode = true;
-  } else if (argc == 2 && argv[1][0] != '\0') {
-    if (std::strlen(argv[1]) < kNameFieldSize) {
-      std::strcpy(output_name, argv[1]);
-    } else {
-      output_name_too_long = true;
-    }
-  }
-  if (output_name[0] == '\0') std::strcpy(output_name, "KeloTrackTail.csv");
-  if (argc > 2) {
+  g_quiet_mode = line.quiet;
+  const char* output_name = line.output_name ? line.output_name : "KeloTrackTail.csv";
+  if (line.first_ignored < argc) {
     PrintText(stderr, "trb2csv:");
-    for (int i = g_quiet_mode ? 2 : 1; i < argc; ++i) PrintText(stderr, " %s", argv[i]);
+    for (int i = line.first_ignored; i < argc; ++i) PrintText(stderr, " %s", argv[i]);
     PrintText(stderr, ": ignored; a single argument names the CSV file%s, so %s is written\n",
               g_quiet_mode ? ", and -quiet takes none" : "", output_name);
   }
 
   if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
-
-  bool failed = false;
-  if (output_name_too_long) {
-    PrintText(stdout, "Output name is longer than %d characters!\n",
-              static_cast<int>(kNameFieldSize - 1));
-    failed = true;
+  bool converted = false;
+  if (line.action == Action::kConvertTrackFiles) {
+    converted = ConvertTrackFiles(argc - 1, argv + 1);
+  } else if (line.name_too_long) {
+    RefuseLongName(argv[1]);
   } else {
-    const char input_name[kNameFieldSize] = "ceTrackTail.trb";
-    const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
-    if (load.outcome != LoadOutcome::kOpened) {
-      PrintText(stdout, "%s could not opened!\n", input_name);
-    }
-    ExplainLoad(input_name, output_name, load);
-    // A run that leaves the CSV file as it was, or not whole, has failed.
-    if (g_loaded_byte_count <= 0 || load.record_left_out) failed = true;
-    if (g_loaded_byte_count > 0) {
-      const ExportResult result =
-          ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
-      if (result.outcome != ExportOutcome::kWritten) failed = true;
-      // A track without a line has been explained already.
-      if (result.outcome != ExportOutcome::kNothingToWrite) {
-        WarnOfTrackFile(input_name, load, result.converted);
-      }
-    }
+    converted = Convert("ceTrackTail.trb", output_name, false);
   }
-
   if (!g_quiet_mode) PromptAndWait();
-  return failed ? 1 : 0;
+  return converted ? 0 : 1;
 }

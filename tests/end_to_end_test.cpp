@@ -44,8 +44,16 @@ std::string Console(const std::string& text) {
   return converted;
 }
 
-std::string Summary(const std::string& output, int records) {
-  return "ceTrackTail.trb --> " + output + " : " + std::to_string(records) + " Trackpoints\n";
+// Runs without the privileges that let root pass over file permissions:
+// the same user, so that every folder it could reach stays reachable.
+std::vector<std::string> Unprivileged() {
+  if (geteuid() != 0) return {};
+  return {"setpriv", "--bounding-set=-all", "--inh-caps=-all", "--"};
+}
+
+std::string Summary(const std::string& output, int records,
+                    const std::string& input = "ceTrackTail.trb") {
+  return input + " --> " + output + " : " + std::to_string(records) + " Trackpoints\n";
 }
 
 class TrackTail : public testing::Test {
@@ -348,16 +356,14 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
   const std::string picture = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + "xy";
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), input));
-  ASSERT_EQ(symlink("ceTrackTail.trb", dir_.File("soft.csv").c_str()), 0);
   ASSERT_EQ(link(dir_.File("ceTrackTail.trb").c_str(), dir_.File("hard.csv").c_str()), 0);
   ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
   ASSERT_TRUE(WriteFileBytes(dir_.File("mytrack.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("From Device/ceTrackTail.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb.bak"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("photo.csv"), picture));
-  ASSERT_EQ(symlink("mytrack.trb", dir_.File("latest.csv").c_str()), 0);
-  ASSERT_EQ(symlink("latest.csv", dir_.File("link to link.csv").c_str()), 0);
   ASSERT_EQ(symlink("new.trb", dir_.File("dangling.csv").c_str()), 0);
+  ASSERT_EQ(symlink("dangling.csv", dir_.File("link to nothing.csv").c_str()), 0);
   ASSERT_EQ(link(dir_.File("mytrack.trb").c_str(), dir_.File("other-hard.csv").c_str()), 0);
   const char kInput[] = " is the input file and is not overwritten!\n";
   const char kTrackTail[] = " is a track-tail file and is not overwritten!\n";
@@ -372,27 +378,20 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
     const char* reason;
     std::vector<std::string> prefix;
   };
-  std::vector<Refusal> refusals = {{"ceTrackTail.trb", kInput, kPlain},
-                                   {"./ceTrackTail.trb", kInput, kPlain},
-                                   {"soft.csv", kInput, kPlain},
-                                   {"hard.csv", kInput, kPlain},
-                                   {"mytrack.trb", kTrackTail, kPlain},
-                                   {"MyTrack.TRB", kTrackTail, kPlain},
-                                   {"From Device/ceTrackTail.trb", kTrackTail, kPlain},
-                                   {dir_.File("From Device/ceTrackTail.trb"), kTrackTail, kPlain},
+  // A name of an existing track file converts it (the next test); these
+  // reach one by other names, or name a track file that does not exist.
+  std::vector<Refusal> refusals = {{"hard.csv", kInput, kPlain},
                                    {"new.tRb", kTrackTail, kPlain},
+                                   {"From Device/new.trb", kTrackTail, kPlain},
                                    {"ceTrackTail.trb.bak", kNotText, kPlain},
-                                   {"photo.csv", kNotText, kPlain}};
+                                   {"photo.csv", kNotText, kPlain},
+                                   {"other-hard.csv", kNotText, kPlain}};
   if (TestingWindowsProgram()) {
-    // Windows names are case-insensitive, and Windows opens a name by its
-    // full path: these name the input and mytrack.trb there. Device names
-    // with an extension would make no file.
-    for (std::string name :
-         {"mytrack.trb.", "mytrack.trb .", "From Device\\ceTrackTail.trb", "mytrack.trb\\.",
-          "mytrack.trb/.", "mytrack.trb\\x\\..", "mytrack.trb/sub/..", "MYTRACK.TRB\\."}) {
+    // Windows opens a name by its full path: these name new.trb there.
+    // Device names with an extension would make no file.
+    for (std::string name : {"new.trb.", "new.trb .", "new.trb\\.", "new.trb/sub/.."}) {
       refusals.push_back({name, kTrackTail, kPlain});
     }
-    refusals.push_back({"CETRACKTAIL.TRB", kInput, kPlain});
     // The folder as drive Y:, which Wine gives a volume serial of its own.
     if (const char* prefix = std::getenv("WINEPREFIX")) {
       drive_y = std::string(prefix) + "/dosdevices/y:";
@@ -404,14 +403,9 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
       refusals.push_back({name, kNotOpened, kPlain});
     }
   } else {
-    const std::vector<std::string> kTrackAsInput = {"sh", "-c", "exec \"$@\" <mytrack.trb", "sh"};
-    const std::vector<std::string> kTrackAsFile5 = {"sh", "-c", "exec \"$@\" 5<mytrack.trb", "sh"};
-    refusals.insert(refusals.end(), {{"latest.csv", kTrackTail, kPlain},
-                                     {"link to link.csv", kTrackTail, kPlain},
+    refusals.insert(refusals.end(), {{"MyTrack.TRB", kTrackTail, kPlain},
                                      {"dangling.csv", kTrackTail, kPlain},
-                                     {"other-hard.csv", kNotText, kPlain},
-                                     {"/dev/stdin", kTrackTail, kTrackAsInput},
-                                     {"/proc/self/fd/5", kTrackTail, kTrackAsFile5}});
+                                     {"link to nothing.csv", kTrackTail, kPlain}});
   }
   for (const auto& [name, reason, prefix] : refusals) {
     RunResult result = Run({name}, prefix);
@@ -426,7 +420,104 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   EXPECT_EQ(ReadFileBytes(dir_.File("photo.csv")), picture);
   EXPECT_FALSE(FileExists(dir_.File("new.tRb")));
   EXPECT_FALSE(FileExists(dir_.File("new.trb")));
-  EXPECT_FALSE(FileExists(dir_.File("MyTrack.TRB")));
+  EXPECT_FALSE(FileExists(dir_.File("From Device/new.trb")));
+  if (!TestingWindowsProgram()) {
+    EXPECT_FALSE(FileExists(dir_.File("MyTrack.TRB")));
+  }
+}
+
+// A track file named, or several (as a drop of them on trb2csv.exe gives
+// them), is converted beside itself: its name with .csv, with the messages
+// and summary of each, and one key wait at the end.
+TEST_F(TrackTail, TrackFilesNamedAreConvertedBesideThemselves) {
+  const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
+  const std::string kOtherLine = "1.000000 , 2.000000 , \"1\"\r\n";
+  WriteInput(5, TrackBody(kFivePoints));
+  ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
+  for (const char* name :
+       {"2009-05-18 Alster.trb", "From Device/ceTrackTail.trb", "трек.TRB", "mytrack.trb"}) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File(name), other));
+  }
+  struct Case {
+    std::vector<std::string> names;
+    std::vector<std::string> csv_files;  // as the summaries name them
+    std::string csv;                     // what each holds
+  };
+  std::vector<Case> cases = {
+      {{"2009-05-18 Alster.trb"}, {"2009-05-18 Alster.csv"}, kOtherLine},
+      {{"ceTrackTail.trb"}, {"ceTrackTail.csv"}, kFivePointLines},
+      {{"./ceTrackTail.trb"}, {"./ceTrackTail.csv"}, kFivePointLines},
+      {{"трек.TRB"}, {"трек.csv"}, kOtherLine},
+      {{dir_.File("From Device/ceTrackTail.trb")},
+       {dir_.File("From Device/ceTrackTail.csv")},
+       kOtherLine},
+      {{"mytrack.trb", "From Device/ceTrackTail.trb", "2009-05-18 Alster.trb"},
+       {"mytrack.csv", "From Device/ceTrackTail.csv", "2009-05-18 Alster.csv"},
+       kOtherLine},
+  };
+  // A path as Windows has it (a drop gives the full path), for the files here.
+  const auto windows_path = [this](const std::string& name) {
+    std::string path = "Z:" + dir_.File(name);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  };
+  if (TestingWindowsProgram()) {
+    cases.push_back({{windows_path("2009-05-18 Alster.trb"), windows_path("трек.TRB")},
+                     {windows_path("2009-05-18 Alster.csv"), windows_path("трек.csv")},
+                     kOtherLine});
+    cases.push_back({{"mytrack.trb."}, {windows_path("mytrack.csv")}, kOtherLine});
+  } else {
+    ASSERT_EQ(symlink("mytrack.trb", dir_.File("latest.csv").c_str()), 0);
+    ASSERT_EQ(symlink("latest.csv", dir_.File("link to link").c_str()), 0);
+    cases.push_back({{"latest.csv"}, {"mytrack.csv"}, kOtherLine});
+    cases.push_back({{"link to link"}, {"mytrack.csv"}, kOtherLine});
+  }
+  // The file a name in a summary reaches, from here.
+  const auto file = [this](std::string name) {
+    if (name.rfind("Z:", 0) == 0) {
+      name.erase(0, 2);
+      std::replace(name.begin(), name.end(), '\\', '/');
+    }
+    return name[0] == '/' ? name : dir_.File(name);
+  };
+  for (const Case& c : cases) {
+    std::string expected = kBanner;
+    for (std::size_t i = 0; i < c.names.size(); ++i) {
+      unlink(file(c.csv_files[i]).c_str());
+      expected += Summary(c.csv_files[i], c.csv == kOtherLine ? 1 : 5, c.names[i]);
+    }
+    RunResult result = Run(c.names);
+    EXPECT_EQ(result.console, Console(expected + kPrompt)) << c.names[0];
+    EXPECT_EQ(result.exit_status, 0) << c.names[0];
+    EXPECT_EQ(result.errors, "") << c.names[0];
+    for (const std::string& csv : c.csv_files) EXPECT_EQ(ReadFileBytes(file(csv)), c.csv) << csv;
+  }
+  EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.trb")), other);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+
+  // Not all of them existing track files: the arguments are ignored.
+  RunResult mixed = Run({"mytrack.trb", "missing.trb"});
+  EXPECT_EQ(mixed.console, Console(kBanner + Summary(kDefaultOutput, 5) + kPrompt));
+  EXPECT_EQ(mixed.errors.rfind(Console("trb2csv: mytrack.trb missing.trb: ignored; "), 0), 0u);
+  EXPECT_EQ(Csv(), kFivePointLines);
+
+  if (TestingWindowsProgram()) return;  // POSIX permissions
+  // One in a folder that cannot be written: said, and the others converted.
+  ASSERT_EQ(mkdir(dir_.File("locked").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteFileBytes(dir_.File("locked/t.trb"), other));
+  ASSERT_EQ(chmod(dir_.File("locked").c_str(), 0555), 0);
+  unlink(dir_.File("mytrack.csv").c_str());
+  RunResult locked = Run({"locked/t.trb", "mytrack.trb"}, Unprivileged());
+  EXPECT_EQ(locked.console, kBanner + std::string("locked/t.csv could not opend!\n") +
+                                Summary("locked/t.csv", 0, "locked/t.trb") +
+                                Summary("mytrack.csv", 1, "mytrack.trb") + kPrompt);
+  EXPECT_EQ(locked.exit_status, 1);
+  EXPECT_EQ(locked.errors,
+            "trb2csv: locked/t.csv: Permission denied\n"
+            "trb2csv: locked/t.trb: not converted\n"
+            "trb2csv: 1 of the 2 track files were not converted\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.csv")), kOtherLine);
+  chmod(dir_.File("locked").c_str(), 0755);
 }
 
 // Written through the stream at its position: after the console text, or at
@@ -535,13 +626,6 @@ TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
 
 // What the file system can do to a run: each fault gives its message, and
 // nothing is lost or left hanging.
-
-// Runs without the privileges that let root pass over file permissions:
-// the same user, so that every folder it could reach stays reachable.
-std::vector<std::string> Unprivileged() {
-  if (geteuid() != 0) return {};
-  return {"setpriv", "--bounding-set=-all", "--inh-caps=-all", "--"};
-}
 
 TEST_F(TrackTail, OutputThatIsAFolderCannotBeOpened) {
   WriteInput(1, TrackBody({{1.0, 2.0}}));

@@ -55,12 +55,12 @@ TEST(OutputGuard, NamesAreFollowedThroughEveryLinkFromItsFolder) {
   const struct {
     const char* name;
     OutputRefusal refusal;
-    const char* final_name;  // the name a new file is created as
+    const char* final_name;  // the name a new file is created as, or the .trb name
   } kCases[] = {
       {"out.csv", OutputRefusal::kNone, "out.csv"},
-      {"notes.trb", OutputRefusal::kTrackTailFile, ""},
-      {"latest.csv", OutputRefusal::kTrackTailFile, ""},
-      {"a.csv", OutputRefusal::kTrackTailFile, ""},
+      {"notes.trb", OutputRefusal::kTrackTailFile, "notes.trb"},
+      {"latest.csv", OutputRefusal::kTrackTailFile, "notes.trb"},
+      {"a.csv", OutputRefusal::kTrackTailFile, "sub/c.TRB"},
       {"sub/link.csv", OutputRefusal::kNone, "sub/new.csv"},
       {"sub/up.csv", OutputRefusal::kNone, "sub/../up.csv"},
       {"sub/abs.csv", OutputRefusal::kNone, "/data/abs.csv"},
