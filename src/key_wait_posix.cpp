@@ -3,7 +3,7 @@
 // The controlling terminal is put into a raw mode for the wait: no line
 // input, no echo, no signal or flow-control keys (Ctrl+C is an ordinary
 // key). Pending input is kept, so a key typed during the conversion ends the
-// wait at once. A key is read whole (terminal_key.h), so that nothing of it
+// wait at once. A key is read whole (terminal_key_decoder.h), so that nothing of it
 // reaches the shell later.
 //
 // As other programs that change the terminal mode do, the wait restores the
@@ -23,7 +23,7 @@
 #include <cstring>
 
 #include "key_wait.h"
-#include "terminal_key.h"
+#include "terminal_key_decoder.h"
 
 namespace {
 

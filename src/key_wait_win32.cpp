@@ -11,8 +11,8 @@
 
 #include <cstring>
 
-#include "key_codes.h"
 #include "key_wait.h"
+#include "pc_key_table.h"
 
 namespace {
 

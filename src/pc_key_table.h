@@ -3,8 +3,8 @@
 // 0 or 0xE0, the second the key's code: F1 gives 0 and 59, the separate Up
 // key 0xE0 and 72. Keys that give a character have no entry here.
 
-#ifndef TRB2CSV_KEY_CODES_H_
-#define TRB2CSV_KEY_CODES_H_
+#ifndef TRB2CSV_PC_KEY_TABLE_H_
+#define TRB2CSV_PC_KEY_TABLE_H_
 
 #include <cstdint>
 #include <optional>
@@ -40,4 +40,4 @@ struct PcKeyCode {
 std::optional<PcKeyCode> LookUpPcKeyCode(std::uint16_t virtual_key_code, bool enhanced,
                                          KeyModifiers modifiers);
 
-#endif  // TRB2CSV_KEY_CODES_H_
+#endif  // TRB2CSV_PC_KEY_TABLE_H_

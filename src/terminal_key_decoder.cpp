@@ -1,4 +1,4 @@
-#include "terminal_key.h"
+#include "terminal_key_decoder.h"
 
 namespace {
 

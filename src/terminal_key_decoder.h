@@ -7,8 +7,8 @@
 // and a character (Alt with a key). A lone Esc, or a sequence cut short, is
 // whole when no byte follows within kKeyGapMs.
 
-#ifndef TRB2CSV_TERMINAL_KEY_H_
-#define TRB2CSV_TERMINAL_KEY_H_
+#ifndef TRB2CSV_TERMINAL_KEY_DECODER_H_
+#define TRB2CSV_TERMINAL_KEY_DECODER_H_
 
 #include <cstddef>
 
@@ -31,4 +31,4 @@ class TerminalKeyDecoder {
 // carriage return; control characters and special keys are not.
 bool IsEchoedKey(const unsigned char* bytes, std::size_t length);
 
-#endif  // TRB2CSV_TERMINAL_KEY_H_
+#endif  // TRB2CSV_TERMINAL_KEY_DECODER_H_

@@ -1,4 +1,4 @@
-#include "key_codes.h"
+#include "pc_key_table.h"
 
 namespace {
 
