@@ -15,4 +15,12 @@ __attribute__((format(printf, 2, 3)))
 #endif
 void PrintText(std::FILE* stream, const char* format, ...);
 
+// Says on standard error why something about the file named went wrong, as
+// "trb2csv: NAME: cause" and a line end; the cause is formatted as printf
+// formats it.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void PrintCause(const char* name, const char* format, ...);
+
 #endif  // TRB2CSV_CONSOLE_TEXT_H_

@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "key_wait.h"
+#include "signal_hold_posix.h"
 #include "terminal_key_decoder.h"
 
 namespace {
@@ -128,17 +129,13 @@ void InstallHandlers(PreviousActions* previous) {
 
 // With every signal held off, so that none comes between the two.
 void RestoreModeAndHandlers(const PreviousActions& previous) {
-  sigset_t all_signals;
-  sigset_t previous_mask;
-  sigfillset(&all_signals);
-  sigprocmask(SIG_BLOCK, &all_signals, &previous_mask);
+  const SignalHold hold;
   RestoreMode();
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
     if (previous.replaced[signal_number]) {
       sigaction(signal_number, &previous.actions[signal_number], nullptr);
     }
   }
-  sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
 }
 
 // Reads one byte; with a timeout, gives up when none arrives in time.

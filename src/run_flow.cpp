@@ -49,11 +49,10 @@ void PrintUsage() {
 
 // The hint for a name that was taken for the track file rather than the CSV.
 void PrintTrackFileHint(const char* output_name) {
-  PrintText(stderr,
-            "trb2csv: %s: a track file is never overwritten; the one argument names the CSV "
-            "file to write, or an existing track file to convert beside itself, and without "
-            "one the track is read from ceTrackTail.trb in the current folder\n",
-            output_name);
+  PrintCause(output_name,
+             "a track file is never overwritten; the one argument names the CSV file to "
+             "write, or an existing track file to convert beside itself, and without one the "
+             "track is read from ceTrackTail.trb in the current folder");
 }
 
 void PromptAndWait() {
@@ -70,33 +69,33 @@ void NoticeLoadLimit(std::int32_t loaded_byte_count) {
 
 // Says on standard error what the output holds after a write that failed.
 void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
-  PrintText(stderr, "trb2csv: %s: %s; ", output_name, result.cause);
+  const int kept = static_cast<int>(result.lines_kept);
+  const int lines = static_cast<int>(result.converted.lines);
   if (result.to_stream) {
-    PrintText(stderr, "only part of the track (%d of %d lines) reached it\n",
-              static_cast<int>(result.lines_kept), static_cast<int>(result.converted.lines));
+    PrintCause(output_name, "%s; only part of the track (%d of %d lines) reached it", result.cause,
+               kept, lines);
     return;
   }
   switch (result.holds) {
     case Overwritten::kWhole:
-      PrintText(stderr, "%s may not hold the whole track\n", output_name);
+      PrintCause(output_name, "%s; %s may not hold the whole track", result.cause, output_name);
       break;
     case Overwritten::kPart:
-      if (result.lines_kept == 0) {
-        PrintText(stderr, "%s is now empty\n", output_name);
+      if (kept == 0) {
+        PrintCause(output_name, "%s; %s is now empty", result.cause, output_name);
       } else {
-        PrintText(stderr, "%s now holds only part of the track (%d of %d lines)\n", output_name,
-                  static_cast<int>(result.lines_kept), static_cast<int>(result.converted.lines));
+        PrintCause(output_name, "%s; %s now holds only part of the track (%d of %d lines)",
+                   result.cause, output_name, kept, lines);
       }
       break;
     case Overwritten::kPartAndOldRest:
-      PrintText(stderr,
-                "%s now holds %d of the %d lines of the track, and after them what it held "
-                "before\n",
-                output_name, static_cast<int>(result.lines_kept),
-                static_cast<int>(result.converted.lines));
+      PrintCause(output_name,
+                 "%s; %s now holds %d of the %d lines of the track, and after them what it "
+                 "held before",
+                 result.cause, output_name, kept, lines);
       break;
     case Overwritten::kUnchanged:
-      PrintText(stderr, "%s was left as it was\n", output_name);
+      PrintCause(output_name, "%s; %s was left as it was", result.cause, output_name);
       break;
   }
 }
@@ -104,18 +103,19 @@ void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
 // Says on standard error why a track gave no line to write.
 void ExplainNothingToWrite(const char* input_name, const char* output_name,
                            std::int32_t header_point_count, std::int32_t records_walked) {
-  PrintText(stderr, "trb2csv: %s: ", input_name);
   if (header_point_count <= 0) {
-    PrintText(stderr, "its point count is %d, so it holds no track point",
-              static_cast<int>(header_point_count));
+    PrintCause(input_name, "its point count is %d, so it holds no track point; %s was not written",
+               static_cast<int>(header_point_count), output_name);
   } else if (records_walked == 0) {
-    PrintText(stderr, "holds no whole track point record (%d bytes after its first %d)",
-              static_cast<int>(g_loaded_byte_count), kBodyOffset);
+    PrintCause(input_name,
+               "holds no whole track point record (%d bytes after its first %d); %s was not "
+               "written",
+               static_cast<int>(g_loaded_byte_count), kBodyOffset, output_name);
   } else {
-    PrintText(stderr, "none of its %d records lies within the coordinate range",
-              static_cast<int>(records_walked));
+    PrintCause(input_name,
+               "none of its %d records lies within the coordinate range; %s was not written",
+               static_cast<int>(records_walked), output_name);
   }
-  PrintText(stderr, "; %s was not written\n", output_name);
 }
 
 // Exports the loaded track and prints the outcome.
@@ -139,12 +139,11 @@ ExportResult ExportAndReport(const char* input_name, const char* output_name,
       break;
     case ExportOutcome::kNotText:
       PrintText(stdout, "%s is not a text file and is not overwritten!\n", output_name);
-      PrintText(stderr, "trb2csv: %s: holds a NUL byte in its first %d bytes\n", output_name,
-                kTextCheckSize);
+      PrintCause(output_name, "holds a NUL byte in its first %d bytes", kTextCheckSize);
       break;
     case ExportOutcome::kCannotOpen:
       PrintText(stdout, "%s could not opend!\n", output_name);
-      PrintText(stderr, "trb2csv: %s: %s\n", output_name, result.cause);
+      PrintCause(output_name, "%s", result.cause);
       break;
     case ExportOutcome::kWriteFailed:
       PrintText(stdout, "%s could not be written!\n", output_name);
@@ -164,14 +163,11 @@ void WarnOfTrackFile(const char* input_name, const LoadResult& load, const CsvTe
   static char doubts[kMaxDoubtsSize];
   if (DescribeDoubts(load.header_point_count, load.file_size, converted.records_walked,
                      converted.lines, doubts) > 0) {
-    PrintText(stderr, "trb2csv: %s: does not look like a track-tail file: %s\n", input_name,
-              doubts);
+    PrintCause(input_name, "does not look like a track-tail file: %s", doubts);
   }
   if (load.record_left_out) {
-    PrintText(stderr,
-              "trb2csv: %s: holds more than its first %d whole records, which alone were "
-              "converted\n",
-              input_name, static_cast<int>(kMaxRecords));
+    PrintCause(input_name, "holds more than its first %d whole records, which alone were converted",
+               static_cast<int>(kMaxRecords));
   }
 }
 
@@ -181,19 +177,16 @@ void ExplainLoad(const char* input_name, const char* output_name, const LoadResu
                  bool named) {
   if (load.outcome == LoadOutcome::kOpened) {
     if (g_loaded_byte_count == 0) {
-      PrintText(stderr,
-                "trb2csv: %s: holds no track point (%d bytes or fewer); %s was not written\n",
-                input_name, kBodyOffset, output_name);
+      PrintCause(input_name, "holds no track point (%d bytes or fewer); %s was not written",
+                 kBodyOffset, output_name);
     }
     return;
   }
-  PrintText(stderr, "trb2csv: %s: %s, in %s", input_name, load.cause, CurrentFolder());
-  if (load.outcome == LoadOutcome::kCannotOpen && !named) {
-    PrintText(stderr,
-              " (the track is read from this name in the current folder; the one "
-              "argument names the CSV file to write)");
-  }
-  PrintText(stderr, "\n");
+  const bool hint = load.outcome == LoadOutcome::kCannotOpen && !named;
+  PrintCause(input_name, "%s, in %s%s", load.cause, CurrentFolder(),
+             hint ? " (the track is read from this name in the current folder; the one "
+                    "argument names the CSV file to write)"
+                  : "");
 }
 
 // Converts the track file into the CSV file and says how it went; false if
@@ -220,8 +213,8 @@ bool Convert(const char* input_name, const char* output_name, bool named) {
 
 void RefuseLongName(const char* name) {
   PrintText(stdout, "Output name is longer than %d characters!\n", kMaxNameLength);
-  PrintText(stderr, "trb2csv: %.40s...: %d bytes, more than %d, so nothing is read or written\n",
-            name, static_cast<int>(std::strlen(name)), kMaxNameLength);
+  PrintCause(name, "%d bytes, more than %d, so nothing is read or written",
+             static_cast<int>(std::strlen(name)), kMaxNameLength);
 }
 
 bool NamesExistingTrackFile(const char* name) {
@@ -250,7 +243,7 @@ bool ConvertTrackFiles(int count, const char* const* names) {
     }
     if (!converted) {
       ++failures;
-      if (count > 1) PrintText(stderr, "trb2csv: %s: not converted\n", names[i]);
+      if (count > 1) PrintCause(names[i], "not converted");
     }
   }
   if (failures > 0 && count > 1) {
