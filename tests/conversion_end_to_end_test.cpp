@@ -1,0 +1,196 @@
+// The real trb2csv on crafted track files: the CSV bytes, the console text
+// and the exit status of a run, for what only a whole run shows.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "end_to_end.h"
+
+namespace {
+
+TEST_F(TrackTail, DefaultRunWritesEveryRecordAndPrintsBannerSummaryPrompt) {
+  WriteInput(5, TrackBody(kFivePoints));
+  RunResult result = Run();
+  EXPECT_EQ(result.console, Console(kBanner + Summary(kDefaultOutput, 5) + kPrompt));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Csv(), kFivePointLines);
+}
+
+// The records taken, whatever the point count says; a track without a line
+// (a point count of 0, every record out of range) leaves the old CSV file as
+// it was, and fails. The rules are the unit tests'; this is the whole run.
+TEST_F(TrackTail, RecordsTakenAndRunsWithoutALine) {
+  std::string ten_lines;
+  for (int i = 1; i <= 10; ++i) {
+    ten_lines += "1.500000 , 2.500000 , \"" + std::to_string(i) + "\"\r\n";
+  }
+  const struct {
+    std::int32_t count;
+    std::string body;
+    int walked;
+    std::string csv;
+  } kCases[] = {
+      {5, TrackBody(kFivePoints), 5, kFivePointLines},
+      {0, TrackBody(kFivePoints), 0, ""},
+      {2, TrackBody({{400.0, 1.0}, {1.0, -360.0}}), 2, ""},
+      {100000, TrackBody(std::vector<TrackPoint>(10, {1.5, 2.5})), 10, ten_lines},
+      {5,
+       TrackBody({kFivePoints.begin(), kFivePoints.begin() + 4}) + "\x01\x02\x03\x04\x05\x06\x07",
+       4,
+       "53.558000 , 10.004000 , \"1\"\r\n53.559000 , 10.005100 , \"2\"\r\n"
+       "-33.856800 , 151.215300 , \"3\"\r\n0.000000 , -0.500000 , \"4\"\r\n"},
+      // Bytes that a read in text mode would take for line ends and the end.
+      {5, TrackBody(kFivePoints).replace(16, 4, "\x1A\r\n\r"), 5, kFivePointLines},
+  };
+  for (const auto& c : kCases) {
+    WriteInput(c.count, c.body);
+    ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), "old\r\n"));
+    RunResult result = Run();
+    SCOPED_TRACE("count " + std::to_string(c.count) + ", body " + std::to_string(c.body.size()));
+    EXPECT_EQ(result.console, Console(kBanner + Summary(kDefaultOutput, c.walked) + kPrompt));
+    EXPECT_EQ(result.exit_status, c.csv.empty() ? 1 : 0);
+    EXPECT_EQ(Csv(), c.csv.empty() ? "old\r\n" : c.csv);
+    EXPECT_EQ(result.errors.find("was not written") != std::string::npos, c.csv.empty())
+        << result.errors;
+  }
+}
+
+// A record the range filter leaves out keeps its number (the filter's rule
+// is the unit tests').
+TEST_F(TrackTail, FilterDropsOutOfRangeRecordsButKeepsTheirNumbers) {
+  WriteInput(3, TrackBody({{-360.0, 0.0}, {0.0, -360.0}, {0.0078125, -0.0078125}}));
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Csv(), "-360.000000 , 0.000000 , \"1\"\r\n0.007813 , -0.007813 , \"3\"\r\n");
+}
+
+// The previous CSV file stays, and the run fails, so that nobody takes it
+// for this track's.
+TEST_F(TrackTail, ShortFileLeavesTheOutputUntouchedAndFails) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), "keep me\r\n"));
+  std::string whole = TrackTailFile(5, "");
+  for (std::size_t size : {0u, 1u, 200u, 203u, 204u}) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), whole.substr(0, size)));
+    RunResult result = Run();
+    EXPECT_EQ(result.console, Console(std::string(kBanner) + kPrompt)) << size;
+    EXPECT_EQ(result.exit_status, 1) << size;
+    EXPECT_NE(result.errors.find("ceTrackTail.trb: holds no track point"), std::string::npos);
+    EXPECT_EQ(Csv(), "keep me\r\n") << size;
+  }
+  EXPECT_EQ(Run({"-quiet"}).console, "");
+}
+
+TEST_F(TrackTail, ExistingOutputIsReplacedCompletely) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), std::string(5000, 'x')));
+  WriteInput(1, TrackBody({{1.0, 2.0}}));
+  EXPECT_EQ(Run().exit_status, 0);
+  EXPECT_EQ(Csv(), "1.000000 , 2.000000 , \"1\"\r\n");
+}
+
+TEST_F(TrackTail, LoadLimitIsNoticedInEveryModeAndTheRunGoesOn) {
+  const std::string kNotice = "**** ceTrackTail too big to read into memory buffer: 65535\n";
+  // 1,365 records and 15 more bytes: the body reaches the limit.
+  std::string body = TrackBody(std::vector<TrackPoint>(1365, {-1.25, 2.0})) + std::string(15, '\0');
+  WriteInput(100000, body);
+  RunResult loud = Run();
+  EXPECT_EQ(loud.console,
+            Console(kBanner + kNotice + kPrompt + Summary(kDefaultOutput, 1365) + kPrompt));
+  EXPECT_EQ(loud.exit_status, 0) << "every whole record was converted";
+  std::string csv = Csv();
+  const std::string kLastLine = "\n-1.250000 , 2.000000 , \"1365\"\r\n";
+  EXPECT_EQ(csv.substr(csv.size() - kLastLine.size()), kLastLine);
+
+  RunResult quiet = Run({"-quiet"});
+  EXPECT_EQ(quiet.console, Console(kNotice + kPrompt));
+  EXPECT_EQ(quiet.exit_status, 0);
+
+  WriteInput(100000, TrackBody(std::vector<TrackPoint>(1366, {-1.25, 2.0})));
+  RunResult record_left_out = Run({"-quiet"});
+  EXPECT_EQ(record_left_out.console, Console(kNotice + kPrompt));
+  EXPECT_EQ(record_left_out.exit_status, 1);
+  EXPECT_EQ(Csv(), csv);
+
+  WriteInput(100000, body.substr(0, 65534));
+  RunResult largest_whole = Run({"-quiet"});
+  EXPECT_EQ(largest_whole.console, "");
+  EXPECT_EQ(largest_whole.exit_status, 0);
+  EXPECT_EQ(Csv(), csv);
+}
+
+TEST_F(TrackTail, MissingInputIsReportedAndNothingIsWritten) {
+  RunResult loud = Run();
+  EXPECT_EQ(loud.console,
+            Console(kBanner + std::string("ceTrackTail.trb could not opened!\n") + kPrompt));
+  EXPECT_EQ(loud.exit_status, 1);
+  // Where it looked, and that the argument is not the track file.
+  EXPECT_NE(loud.errors.find("trb2csv: ceTrackTail.trb: "), std::string::npos) << loud.errors;
+  EXPECT_NE(loud.errors.find("names the CSV file"), std::string::npos) << loud.errors;
+  RunResult quiet = Run({"-quiet"});
+  EXPECT_EQ(quiet.console, Console("ceTrackTail.trb could not opened!\n"));
+  EXPECT_EQ(quiet.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+TEST_F(TrackTail, UnreadableInputIsReportedAsNotOpened) {
+  ASSERT_EQ(mkdir(dir_.File("ceTrackTail.trb").c_str(), 0755), 0);
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, Console("ceTrackTail.trb could not opened!\n"));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+}
+
+TEST_F(TrackTail, InputsOfEveryLengthAroundTheHeader) {
+  std::string whole = TrackTailFile(3, TrackBody({{1.0, 2.0}, {3.0, 4.0}}));
+  for (std::size_t size : {203, 204, 205, 251, 252, 300}) {
+    ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), whole.substr(0, size)));
+    unlink(dir_.File(kDefaultOutput).c_str());
+    RunResult result = Run({"-quiet"});
+    SCOPED_TRACE(size);
+    EXPECT_EQ(result.console, "");
+    EXPECT_EQ(result.exit_status, size < 204 + 48 ? 1 : 0);
+    std::string expected;
+    if (size >= 204 + 48) expected += "1.000000 , 2.000000 , \"1\"\r\n";
+    if (size >= 204 + 96) expected += "3.000000 , 4.000000 , \"2\"\r\n";
+    if (expected.empty()) {
+      EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+    } else {
+      EXPECT_EQ(Csv(), expected);
+    }
+  }
+}
+
+TEST_F(TrackTail, InputOfSeveralMegabytesIsCutAtTheLoadLimit) {
+  WriteInput(INT32_MAX, TrackBody(std::vector<TrackPoint>(100000, {-12.5, 130.75})));
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console, Console("**** ceTrackTail too big to read into memory buffer: 65535\n" +
+                                    std::string(kPrompt)));
+  EXPECT_EQ(result.exit_status, 1);
+  std::string csv = Csv();
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1365);
+  EXPECT_EQ(csv.substr(0, 29), "-12.500000 , 130.750000 , \"1\"");
+}
+
+TEST_F(TrackTail, EndlessInputIsCutAtTheLoadLimit) {
+  if (TestingWindowsProgram()) GTEST_SKIP() << "no /dev/zero on Windows";
+  ASSERT_EQ(symlink("/dev/zero", dir_.File("ceTrackTail.trb").c_str()), 0);
+  RunResult result = Run({"-quiet"});
+  EXPECT_EQ(result.console,
+            "**** ceTrackTail too big to read into memory buffer: 65535\n" + std::string(kPrompt));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput))) << "a point count of 0: no line";
+}
+
+}  // namespace
