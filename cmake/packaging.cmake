@@ -11,15 +11,20 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/package_permissions.cmake)
 if(WIN32)
   # One folder, trb2csv-VERSION-win64, that works as unpacked: a double click
-  # on trb2csv.exe converts the sample beside it. Its README is the short one
-  # for Windows, with CR LF line ends.
-  file(READ doc/README-windows.txt readme)
-  string(REPLACE "\n" "\r\n" readme "${readme}")
-  file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${readme}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS doc/README-windows.txt)
+  # on trb2csv.exe converts the sample beside it. Its text files have CR LF
+  # line ends; the README is the short one for Windows.
+  foreach(text doc/README-windows.txt:README.txt LICENSE:LICENSE.txt)
+    string(REPLACE ":" ";" text ${text})
+    list(GET text 0 source)
+    list(GET text 1 target)
+    file(READ ${source} content)
+    string(REPLACE "\n" "\r\n" content "${content}")
+    file(WRITE ${CMAKE_BINARY_DIR}/${target} "${content}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  endforeach()
   install(TARGETS trb2csv RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_BINARY_DIR}/README.txt examples/ceTrackTail.trb DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt
+          examples/ceTrackTail.trb DESTINATION .)
   if(TRB2CSV_PAGE_FILE)
     install(FILES ${TRB2CSV_PAGE_FILE} DESTINATION .)
   endif()

@@ -42,7 +42,8 @@ void PrintUsage() {
 #ifdef _WIN32
             "More in README.txt, beside trb2csv.exe.\n",
 #else
-            "More in README.md and in the manual page, trb2csv(1).\n",
+            "More in the manual page, trb2csv(1), and in README.md, which the Debian\n"
+            "package installs as /usr/share/doc/trb2csv/README.md.\n",
 #endif
             kUsageLine);
 }
