@@ -36,22 +36,36 @@ struct StreamFacts {
   std::optional<FileIdentity> identity;
 };
 
+// Closes an open file; false if the system reports a failure, which for a
+// written file may mean that its content did not reach the disk.
+bool CloseDescriptor(int file, const char** cause);
+
 // An open file, closed when the object goes.
 class Fd {
  public:
   Fd() = default;
   explicit Fd(int file) : file_(file) {}
   Fd(Fd&& other) noexcept : file_(other.file_) { other.file_ = -1; }
-  Fd& operator=(Fd&& other) noexcept;
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      Close(nullptr);
+      file_ = other.file_;
+      other.file_ = -1;
+    }
+    return *this;
+  }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   ~Fd() { Close(nullptr); }
 
   int get() const { return file_; }
   bool valid() const { return file_ >= 0; }
-  // False if the system reports a failure, which for a written file may mean
-  // that its content did not reach the disk.
-  bool Close(const char** cause);
+  // As CloseDescriptor; nothing to do for a file not open.
+  bool Close(const char** cause) {
+    const int file = file_;
+    file_ = -1;
+    return file < 0 || CloseDescriptor(file, cause);
+  }
 
  private:
   int file_ = -1;

@@ -140,19 +140,7 @@ bool HeldByAnotherRun(int file) {
 
 }  // namespace
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    Close(nullptr);
-    file_ = other.file_;
-    other.file_ = -1;
-  }
-  return *this;
-}
-
-bool Fd::Close(const char** cause) {
-  if (file_ < 0) return true;
-  const int file = file_;
-  file_ = -1;
+bool CloseDescriptor(int file, const char** cause) {
   if (close(file) == 0) return true;
   SetCause(cause, errno);
   return false;

@@ -92,19 +92,7 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size, std::size_t* wri
 
 }  // namespace
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    Close(nullptr);
-    file_ = other.file_;
-    other.file_ = -1;
-  }
-  return *this;
-}
-
-bool Fd::Close(const char** cause) {
-  if (file_ < 0) return true;
-  const int file = file_;
-  file_ = -1;
+bool CloseDescriptor(int file, const char** cause) {
   if (_close(file) == 0) return true;
   SetCause(cause, errno);
   return false;

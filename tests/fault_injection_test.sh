@@ -13,8 +13,6 @@ source "$(dirname "$0")/script_test.sh"
 program=$(realpath "$1")
 write_track=$(realpath "$2")
 cd "$work" || exit 1
-# In a sanitizer build: the leak checker cannot work under strace.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 # The track: a point count of 3 and three records.
 "$write_track" track.trb 3 53.5,0 10,0 -2,0

@@ -14,8 +14,6 @@ holder=$(realpath "$3")
 linux_program=$(realpath "$4")
 write_track=$(realpath "$5")
 cd "$work" || exit 1
-# In a sanitizer build: the leak checker cannot work under strace.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 # Starts the holder on a file and waits, at most 60 s, until it holds it.
 # It lets go when release() closes its standard input, or after 120 s. Both
