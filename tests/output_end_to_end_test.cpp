@@ -137,7 +137,10 @@ TEST_F(TrackTail, OutputThatIsAStandardStreamFollowsWhatItHolds) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(ReadFileBytes(dir_.File("log.txt")),
             kBanner + std::string(kFivePointLines) + Summary("/dev/stdout", 5) + kPrompt);
-  // A closed standard error is open on the null device, where the lines go.
+  // A closed standard error is open on the null device, where the lines go
+  // (valgrind and qemu-user, as launchers, keep standard error for their own).
+  const char* launcher = std::getenv("TRB2CSV_LAUNCHER");
+  if (launcher && *launcher) return;
   RunResult closed = Run({"/dev/stderr"}, {"sh", "-c", "exec \"$@\" 2>&-", "sh"});
   EXPECT_EQ(closed.exit_status, 0);
   EXPECT_EQ(closed.console, kBanner + Summary("/dev/stderr", 5) + kPrompt);
