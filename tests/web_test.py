@@ -399,9 +399,12 @@ def a_new_drop_overtakes_slow_reads(p):
     however long the ten take."""
     p.js("""
         const sample = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+        const reads = [];
         const file = (name, delay) => ({ name, size: sample.length, lastModified: 0,
-          slice: () => ({ arrayBuffer: () => new Promise((done) =>
-            setTimeout(() => done(sample.buffer.slice(0)), delay)) }) });
+          slice: () => ({ arrayBuffer: () => {
+            reads.push(new Promise((done) => setTimeout(() => done(sample.buffer.slice(0)), delay)));
+            return reads[reads.length - 1];
+          } }) });
         const drop = (files) => {
           const event = new Event("drop", { cancelable: true });
           event.dataTransfer = { files };
@@ -409,10 +412,13 @@ def a_new_drop_overtakes_slow_reads(p):
         };
         drop(Array.from({ length: 10 }, (_, i) => file(`slow ${i}.trb`, 400 + 50 * i)));
         drop([file("fast.trb", 0)]);
-        window.slowReadsDone = new Promise((done) => setTimeout(done, 1200));""",
+        // Every read done, and what the page does after them: called once the
+        // page's result shows, when every read has begun.
+        window.slowReadsDone = () =>
+          Promise.all(reads).then(() => new Promise((done) => setTimeout(done)));""",
          base64.b64encode(sample_bytes).decode())
     p.shown()
-    p.driver.execute_async_script("window.slowReadsDone.then(arguments[0])")
+    p.driver.execute_async_script("window.slowReadsDone().then(arguments[0])")
     names = [r.find_element(By.TAG_NAME, "h3").text for r in p.elements(".track-result")]
     if names != ["fast.trb"] or len(p.polylines()) != 1 or \
             p.element("#elapsed").get_attribute("data-run") != str(p.runs):
@@ -701,7 +707,7 @@ def the_map(p):
         asked = len(tiles.requested)
         for key in "++-":
             p.element("#drawing").send_keys(key)
-        p.js("return new Promise((done) => setTimeout(done, 300))")
+        # Tiles are asked for by the pictures in the drawing alone.
         if len(tiles.requested) != asked or p.elements("#drawing image"):
             fail("the map switched off still asks for tiles")
     finally:
