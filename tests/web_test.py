@@ -681,8 +681,9 @@ def the_map(p):
         if p.element("#map-switch").is_selected() or tiles.requested:
             fail(f"the map is on at load, or tiles were asked for: {tiles.requested[:3]}")
         p.element("#map-switch").click()
-        WebDriverWait(p.driver, 20).until(lambda _: len(tiles.requested) > 0 and p.js(
-            "return [...document.querySelectorAll('#drawing image')].every(i => i.getBBox().width > 0)"))
+        # Every picture in the drawing asked for, as the interception sees it.
+        pictures = p.js("return [...document.querySelectorAll('#drawing image')].map(i => i.href.baseVal)")
+        WebDriverWait(p.driver, 20).until(lambda _: pictures and set(pictures) <= set(tiles.requested))
         zooms = {int(url.split("/")[-3]) for url in tiles.requested}
         wanted = set()
         for latitude, longitude in [(53.558, 10.004), (53.573, 10.005), (53.565, 9.997)]:
