@@ -23,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import urllib.request
 import xml.etree.ElementTree as ElementTree
 import zlib
@@ -38,6 +39,7 @@ import headless_chromium  # noqa: E402
 page, program, write_track, sample, screenshot, times_file = (
     os.path.abspath(a) for a in sys.argv[1:7])
 axe_script = sys.argv[7] if len(sys.argv) > 7 and os.path.exists(sys.argv[7]) else None
+sys.stdout.reconfigure(line_buffering=True)  # a line per scenario as it ends
 work = tempfile.mkdtemp(prefix="trb2csv-web-test-")
 downloads = os.path.join(work, "downloads")
 os.mkdir(downloads)
@@ -136,7 +138,7 @@ class TileInterception:
     def __init__(self, driver, failing="/0/0/0."):
         address = driver.capabilities["goog:chromeOptions"]["debuggerAddress"]
         targets = json.load(urllib.request.urlopen(f"http://{address}/json", timeout=10))
-        target = next(t for t in targets if t["type"] == "page")
+        target = next(t for t in targets if t["id"] == driver.current_window_handle)
         self.socket = websocket.create_connection(target["webSocketDebuggerUrl"], timeout=10,
                                                   suppress_origin=True)
         self.requested = []
@@ -173,11 +175,22 @@ class TileInterception:
 
 
 class Page:
-    """The page in a browser of its own, and what a user does with it."""
+    """The page in a fresh tab of the one browser, and what a user does with
+    it. The tab before it is closed: a scenario starts with nothing of the one
+    before (the page stores nothing, and emulation belongs to the tab)."""
 
-    def __init__(self, width=1280, height=800, mobile=False, log_network=False):
-        self.driver = headless_chromium.start(tempfile.mkdtemp(dir=work), downloads,
-                                              log_network=log_network)
+    def __init__(self, driver, width=1280, height=800, mobile=False):
+        self.driver = driver
+        previous = driver.current_window_handle
+        driver.switch_to.new_window("tab")
+        tab = driver.current_window_handle
+        driver.switch_to.window(previous)
+        driver.close()
+        driver.switch_to.window(tab)
+        driver.get_log("performance")  # what the tabs before asked for
+        # Downloads go where the saves are read, as set for this tab's session.
+        driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                               {"behavior": "allow", "downloadPath": downloads})
         self.wait = WebDriverWait(self.driver, 20)
         self.resize(width, height, mobile)
         self.driver.get("file://" + page)
@@ -264,9 +277,6 @@ class Page:
 
     def where(self, latitude, longitude):
         return self.js("return drawing.pixelOf(arguments[0], arguments[1])", latitude, longitude)
-
-    def quit(self):
-        self.driver.quit()
 
 
 with open(sample, "rb") as f:
@@ -734,16 +744,18 @@ def no_request(p):
 chosen = os.environ.get("TRB2CSV_WEB_SCENARIOS")
 if chosen:
     scenarios = [s for s in scenarios if s.__name__ in chosen.split(",")]
+driver = headless_chromium.start(tempfile.mkdtemp(dir=work), log_network=True)
 try:
     for run in scenarios:
-        browser = Page(log_network=run is no_request)
+        started, failed_before = time.monotonic(), len(failures)
         try:
-            run(browser)
+            run(Page(driver))
         except Exception as error:  # noqa: BLE001 - a scenario that breaks fails, the others run
             fail(f"{run.__name__}: {type(error).__name__}: {error}")
-        finally:
-            browser.quit()
+        outcome = "passed" if len(failures) == failed_before else "FAILED"
+        print(f"{run.__name__}: {outcome} in {time.monotonic() - started:.1f} s")
 finally:
+    driver.quit()
     shutil.rmtree(work, ignore_errors=True)
     print("\n".join(times))
     with open(times_file, "w") as f:

@@ -12,7 +12,7 @@
 set -euo pipefail
 export LC_ALL=C  # bytes, and a full stop in numbers
 name=$(basename -- "$0")
-usage() { echo "usage: $name TRACK.csv PICTURE.png [TITLE]"; }
+usage() { echo "usage: $name [--] TRACK.csv PICTURE.png [TITLE]"; }
 # Usage errors end with status 2, files that are refused with 1.
 refuse() {
   echo "$name: $2" >&2
@@ -20,11 +20,15 @@ refuse() {
   exit "$1"
 }
 if [ "${1:-}" = -h ] || [ "${1:-}" = --help ]; then
+  # A CSV file of that name is drawn after --, or named as ./-h.
+  [ $# = 1 ] || refuse 2 "$1 asks for the usage alone; a file named $1 is written -- $1 or ./$1"
   usage
   echo "Draws the track in TRACK.csv, as trb2csv writes it, into the PNG picture"
-  echo "PICTURE.png, which is replaced only by a whole new picture."
+  echo "PICTURE.png, which is replaced only by a whole new picture. After --, every"
+  echo "argument is a name or the title, also one that starts with -."
   exit 0
 fi
+[ "${1:-}" != -- ] || shift
 [ $# -ge 2 ] && [ $# -le 3 ] || refuse 2 "a CSV file and a picture name are needed"
 csv=$1
 png=$2
@@ -44,8 +48,14 @@ drawing=$(mktemp -- "$(dirname -- "$png")/.$(basename -- "$png").XXXXXX")
 trap 'rm -f -- "$drawing"' EXIT
 trap 'exit 1' HUP INT TERM
 chmod "$(printf '%o' $((0666 & ~$(umask))))" -- "$drawing"
-# A string in single quotes for gnuplot, which doubles a single quote in it.
-quoted() { printf "'%s'" "${1//\'/\'\'}"; }
+# A string for gnuplot with every byte written as an octal escape: no quote
+# of any kind ends it early, and no backquote or @ in it is a command.
+quoted() {
+  local byte
+  printf '"'
+  for byte in $(printf '%s' "$1" | od -An -v -to1); do printf '\\%s' "$byte"; done
+  printf '"'
+}
 
 # Every line must be one of trb2csv: latitude and longitude with six
 # decimals, within 360 degrees, and the point's number. awk writes the points
@@ -115,6 +125,15 @@ points=$(awk '
     y_scale = 1 / cosine(sum / NR * 3.14159265358979 / 180)
     if (y_scale < 0) y_scale = -y_scale
     if (y_scale > 100) y_scale = 100  # at a pole
+    # One point, or a track along a parallel or a meridian (0,0 where a
+    # receiver had no fix), spans nothing across: it gets a margin there of a
+    # tenth of its length and 0.0001 degrees, so that each range has a width.
+    lat_margin = (max_lon - min_lon) / y_scale / 10
+    lon_margin = (max_lat - min_lat) * y_scale / 10
+    lat_margin += 1e-4
+    lon_margin += 1e-4 * y_scale
+    if (max_lat - min_lat < 1e-6) { min_lat -= lat_margin; max_lat += lat_margin }
+    if (max_lon - min_lon < 1e-6) { min_lon -= lon_margin; max_lon += lon_margin }
     # The drawn width to height, and the lengths of the axes in pixels.
     shape = (max_lon - min_lon + 1e-9) / ((max_lat - min_lat + 1e-9) * y_scale)
     width = shape > 1 ? 600 : 600 * shape
