@@ -77,6 +77,11 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
                        0,
                        "",
                        {GetStreamFacts(1), GetStreamFacts(2)}};
+  facts.through_link = name.final_name != output_name;
+  facts.created = output.created;
+  facts.links = output.links;
+  facts.owned_by_user = output.owned_by_user;
+  facts.access_list = output.access_list;
   if (output.kind == FileKind::kRegular && !output.empty) {
     facts.leading_size =
         ReadLeadingBytes(output.file.get(), leading_bytes, kTextCheckSize, &facts.leading_cause);
@@ -95,15 +100,25 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
       return Refused(text, ExportOutcome::kCannotOpen, verdict.cause);
   }
 
-  const bool to_stream = verdict.standard_stream > 0 || output.kind != FileKind::kRegular;
-  OverwriteResult written;
-  if (to_stream) {
+  WriteWay way = ChooseWriteWay(facts, verdict);
+  OverwriteResult written = {Overwritten::kWhole, text.size};
+  if (way == WriteWay::kReplace) {
+    static char replacement[512];  // a name that does not fit is written in place
+    const Replaced replaced =
+        ReplacementName(output_name, kFolderSeparators, replacement, sizeof replacement)
+            ? ReplaceByRename(&output.file, output_name, replacement, csv, text.size, &cause)
+            : Replaced::kNotReplaced;
+    if (replaced == Replaced::kNotReplaced) way = WriteWay::kInPlace;
+    if (replaced == Replaced::kUnchanged) written = {Overwritten::kUnchanged, 0};
+  }
+  if (way == WriteWay::kStream) {
     const int stream = verdict.standard_stream > 0 ? verdict.standard_stream : output.file.get();
     const std::size_t size = WriteToStream(stream, csv, text.size, &cause);
     written = {size == text.size ? Overwritten::kWhole : Overwritten::kPart, size};
-  } else {
+  } else if (way == WriteWay::kInPlace) {
     written = OverwriteFile(output.file.get(), csv, text.size, &cause);
   }
+  const bool to_stream = way == WriteWay::kStream;
   const char* close_cause = "";
   const bool closed = output.file.Close(&close_cause);
   if (written.holds != Overwritten::kWhole || !closed) {

@@ -26,8 +26,9 @@ inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
   return a.volume == b.volume && a.index == b.index;
 }
 
-// kOther: a device, a socket, a console, a named pipe.
-enum class FileKind { kRegular, kFifo, kOther };
+// kDevice: a device of characters (a terminal, a console, /dev/null);
+// kFifo also a named pipe; kOther a socket or a folder.
+enum class FileKind { kRegular, kFifo, kDevice, kBlockDevice, kOther };
 
 // What is known of a standard stream: a regular file whose identity could
 // not be read has none.
@@ -35,6 +36,9 @@ struct StreamFacts {
   FileKind kind;
   std::optional<FileIdentity> identity;
 };
+
+// What ends a folder's part of a name: "/", and on Windows also "\\" and ":".
+extern const char kFolderSeparators[];
 
 // Closes an open file; false if the system reports a failure, which for a
 // written file may mean that its content did not reach the disk.
@@ -119,6 +123,12 @@ struct OpenedOutput {
   FileKind kind;
   std::optional<FileIdentity> identity;
   bool empty;  // a regular file that holds no byte
+  // What a file put in its place would not keep: its other names (links),
+  // another owner, an access list; and whether this run created it.
+  bool created;
+  std::uint64_t links;
+  bool owned_by_user;
+  bool access_list;
   // The open file's own name: on Windows its final path, on POSIX create_name
   // if that still reaches it; null if it cannot be known.
   const char* own_name;
@@ -159,6 +169,25 @@ struct OverwriteResult {
 // program wait until then; Windows cuts it first. A write that fails leaves
 // whole lines only: the file is cut after the last line end written.
 OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause);
+
+// How a replacement by rename went: kWhole, the name now holds the bytes
+// alone; kUnchanged, it holds what it held (a write, the flush or the rename
+// failed: cause says which); kNotReplaced, no file could be put in its place
+// (a folder the run may not write in, a group it may not give, Windows
+// refusing to rename over an open file), so that it holds what it held and
+// is to be written in place.
+enum class Replaced { kWhole, kUnchanged, kNotReplaced };
+
+// Writes bytes into a new file named replacement, beside the regular file
+// open as file, whose name is name (no link), with that file's permissions
+// (on POSIX its mode and group, on Windows its access list and attributes),
+// flushes it to the disk and renames it over name: the old content stays
+// whole until the new one is in its place. A replacement left by a run that
+// was killed is removed first. POSIX keeps file open and locked until the
+// rename is done, and holds off signals that would end the program until
+// then; Windows, which renames over no open file, closes it just before.
+Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
+                         std::size_t size, const char** cause);
 
 // Writes bytes to a FIFO, a device, or a standard stream (1 or 2: at its
 // position, after what it holds). Returns the number of bytes written.

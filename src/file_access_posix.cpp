@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,7 +81,9 @@ FileIdentity IdentityOf(const struct stat& status) {
 
 FileKind KindOf(const struct stat& status) {
   if (S_ISREG(status.st_mode)) return FileKind::kRegular;
-  return S_ISFIFO(status.st_mode) ? FileKind::kFifo : FileKind::kOther;
+  if (S_ISFIFO(status.st_mode)) return FileKind::kFifo;
+  if (S_ISCHR(status.st_mode)) return FileKind::kDevice;
+  return S_ISBLK(status.st_mode) ? FileKind::kBlockDevice : FileKind::kOther;
 }
 
 bool CutTo(int file, off_t size) {
@@ -138,7 +141,18 @@ bool HeldByAnotherRun(int file) {
   return fcntl(file, F_SETLK, &whole_file) != 0 && (errno == EAGAIN || errno == EACCES);
 }
 
+// Whether the name still reaches the file locked: another run may have
+// replaced it by rename before the lock was taken.
+bool StillNamed(const char* name, const struct stat& status) {
+  struct stat named;
+  return stat(name, &named) == 0 && IdentityOf(named) == IdentityOf(status);
+}
+
+bool HasAccessList(int file) { return fgetxattr(file, "system.posix_acl_access", nullptr, 0) >= 0; }
+
 }  // namespace
+
+const char kFolderSeparators[] = "/";
 
 bool CloseDescriptor(int file, const char** cause) {
   if (close(file) == 0) return true;
@@ -234,31 +248,47 @@ bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* out
                     const char** cause) {
   // A name that a link leads to is created only as itself (O_EXCL and
   // O_NOFOLLOW): if something took its place since it was judged, it is
-  // opened as an existing file instead, and judged as one.
+  // opened as an existing file instead, and judged as one. A file locked
+  // after another run put a new one in its place is let go, and the name
+  // opened again.
   Fd file;
-  for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
-    file = OpenExisting(name);
-    if (file.valid() || errno != ENOENT) break;
-    file = Fd(Open(create_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY));
-    if (!file.valid() && errno != EEXIST) break;
-  }
   struct stat status;
-  bool known = file.valid() && fstat(file.get(), &status) == 0;
-  if (known && S_ISFIFO(status.st_mode)) {
-    file = ReopenForWritingAlone(std::move(file));
-    known = file.valid() && fstat(file.get(), &status) == 0;
+  bool created = false;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    file = OpenExisting(name);
+    created = !file.valid() && errno == ENOENT;
+    if (created) {
+      file = Fd(Open(create_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY));
+      if (!file.valid() && errno == EEXIST) continue;
+    }
+    bool known = file.valid() && fstat(file.get(), &status) == 0;
+    if (known && S_ISFIFO(status.st_mode)) {
+      file = ReopenForWritingAlone(std::move(file));
+      known = file.valid() && fstat(file.get(), &status) == 0;
+    }
+    if (!known) {
+      SetCause(cause, errno);
+      return false;
+    }
+    if (!S_ISREG(status.st_mode)) break;
+    if (HeldByAnotherRun(file.get())) {
+      if (cause) *cause = "held by another run of trb2csv";
+      return false;
+    }
+    if (StillNamed(name, status)) break;
+    file.Close(nullptr);
   }
-  if (!known) {
-    SetCause(cause, errno);
+  if (!file.valid()) {
+    if (cause) *cause = "another program kept putting a new file in its place";
     return false;
   }
   output->kind = KindOf(status);
-  if (output->kind == FileKind::kRegular && HeldByAnotherRun(file.get())) {
-    if (cause) *cause = "held by another run of trb2csv";
-    return false;
-  }
   output->identity = IdentityOf(status);
   output->empty = output->kind == FileKind::kRegular && status.st_size == 0;
+  output->created = created;
+  output->links = static_cast<std::uint64_t>(status.st_nlink);
+  output->owned_by_user = status.st_uid == geteuid();
+  output->access_list = output->kind == FileKind::kRegular && HasAccessList(file.get());
   output->own_name = OwnName(file.get(), status, create_name);
   output->file = std::move(file);
   return true;
@@ -300,6 +330,41 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
     return {Overwritten::kPartAndOldRest, kept};
   }
   return {kept == size ? Overwritten::kWhole : Overwritten::kPart, kept};
+}
+
+Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
+                         std::size_t size, const char** cause) {
+  struct stat old;
+  if (fstat(file->get(), &old) != 0) return Replaced::kNotReplaced;
+  const SignalHold hold;
+  const int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY;
+  Fd fresh(Open(replacement, kFlags));
+  struct stat left;
+  // One left by a run that was killed: a file of this user's, of one name.
+  if (!fresh.valid() && errno == EEXIST && lstat(replacement, &left) == 0 &&
+      S_ISREG(left.st_mode) && left.st_nlink == 1 && left.st_uid == geteuid() &&
+      unlink(replacement) == 0) {
+    fresh = Fd(Open(replacement, kFlags));
+  }
+  if (!fresh.valid()) return Replaced::kNotReplaced;
+  if (fchown(fresh.get(), static_cast<uid_t>(-1), old.st_gid) != 0 ||
+      fchmod(fresh.get(), old.st_mode & 07777) != 0) {
+    unlink(replacement);
+    return Replaced::kNotReplaced;
+  }
+  bool replaced = WriteAll(fresh.get(), bytes, size, cause) == size;
+  // On the disk before its name: a power cut then leaves one CSV or the other.
+  if (replaced && fsync(fresh.get()) != 0) {
+    SetCause(cause, errno);
+    replaced = false;
+  }
+  replaced = replaced && fresh.Close(cause);
+  if (replaced && rename(replacement, name) != 0) {
+    SetCause(cause, errno);
+    replaced = false;
+  }
+  if (!replaced) unlink(replacement);
+  return replaced ? Replaced::kWhole : Replaced::kUnchanged;
 }
 
 std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {

@@ -4,6 +4,8 @@
 #include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 #include <winternl.h>
 
 #include <cerrno>
@@ -65,6 +67,14 @@ const char* OwnName(HANDLE file) {
   return Narrow(name->FileName, static_cast<int>(name->FileNameLength / sizeof(wchar_t)));
 }
 
+// A name as Windows takes it, in one of two buffers that live for the run.
+const wchar_t* Widen(const char* name, int buffer = 0) {
+  static wchar_t wide_names[2][kMaxPathCharacters];
+  wchar_t* wide_name = wide_names[buffer];
+  return MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) != 0 ? wide_name
+                                                                                      : nullptr;
+}
+
 int OpenExisting(const char* name, int* file) {
   int error = 0;
   for (int access : {_O_RDWR, _O_WRONLY}) {  // a file that may only be written
@@ -72,6 +82,71 @@ int OpenExisting(const char* name, int* file) {
     if (error != EACCES) break;
   }
   return error;
+}
+
+// Why a call on a file failed, from GetLastError.
+const char* ErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return std::strerror(ENOSPC);
+    case ERROR_ACCESS_DENIED:
+      return std::strerror(EACCES);
+    case ERROR_SHARING_VIOLATION:
+      return "held open by another program";
+    default:
+      return std::strerror(EIO);
+  }
+}
+
+// Whether the name still reaches the file locked: another run may have put
+// a new file in its place before the lock was taken. Asked without access,
+// which no sharing refuses.
+bool StillNamed(const char* name, HANDLE file) {
+  const wchar_t* wide_name = Widen(name);
+  if (!wide_name) return false;
+  const HANDLE named =
+      CreateFileW(wide_name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const std::optional<FileIdentity> identity = IdentityOfHandle(named);
+  CloseHandle(named);
+  return identity && identity == IdentityOfHandle(file);
+}
+
+// Whether the file belongs to the user this run is for.
+bool OwnedByUser(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;  // not known: it stays as it is
+  }
+  HANDLE token = nullptr;
+  bool own = false;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    alignas(TOKEN_USER) unsigned char room[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    own = GetTokenInformation(token, TokenUser, room, sizeof room, &size) &&
+          EqualSid(owner, reinterpret_cast<TOKEN_USER*>(room)->User.Sid);
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return own;
+}
+
+// Gives the new file the access list of the file it replaces.
+bool CopyAccessList(HANDLE from, HANDLE to) {
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool copied = SetSecurityInfo(to, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, list, nullptr) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  return copied;
 }
 
 bool WriteAll(HANDLE file, const char* bytes, std::size_t size, std::size_t* written,
@@ -91,6 +166,8 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size, std::size_t* wri
 }
 
 }  // namespace
+
+const char kFolderSeparators[] = "/\\:";
 
 bool CloseDescriptor(int file, const char** cause) {
   if (_close(file) == 0) return true;
@@ -135,14 +212,14 @@ std::optional<FileStatus> GetStatus(int file, const char** cause) {
 
 StreamFacts GetStreamFacts(int stream) {
   const HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {FileKind::kOther, std::nullopt};
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {FileKind::kDevice, std::nullopt};
   switch (GetFileType(handle)) {
     case FILE_TYPE_DISK:
       return {FileKind::kRegular, IdentityOfHandle(handle)};
     case FILE_TYPE_PIPE:
       return {FileKind::kFifo, std::nullopt};
     default:  // a console, the null device
-      return {FileKind::kOther, std::nullopt};
+      return {FileKind::kDevice, std::nullopt};
   }
 }
 
@@ -154,10 +231,10 @@ LinkRead ReadLink(const char* /*name*/, char* /*target*/, std::size_t /*size*/,
 // Windows opens a name by its full path, in which "\.", "x\.." and trailing
 // dots and blanks are gone.
 const char* NameAsOpened(const char* name, const char** cause) {
-  static wchar_t wide_name[kMaxPathCharacters];
   static wchar_t full_path[kMaxPathCharacters];
   if (cause) *cause = "the name cannot be read as a path";
-  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) == 0) return nullptr;
+  const wchar_t* wide_name = Widen(name);
+  if (!wide_name) return nullptr;
   const DWORD length = GetFullPathNameW(wide_name, kMaxPathCharacters, full_path, nullptr);
   if (length == 0 || length >= kMaxPathCharacters) return nullptr;
   DWORD end = length;
@@ -168,8 +245,8 @@ const char* NameAsOpened(const char* name, const char** cause) {
 bool NamesDeviceInDisguise(const char* name) { return IsWindowsDeviceNameWithExtension(name); }
 
 bool IsExistingFile(const char* name) {
-  static wchar_t wide_name[kMaxPathCharacters];
-  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) == 0) return false;
+  const wchar_t* wide_name = Widen(name);
+  if (!wide_name) return false;
   const DWORD attributes = GetFileAttributesW(wide_name);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -177,23 +254,44 @@ bool IsExistingFile(const char* name) {
 bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
                     const char** cause) {
   int file = -1;
-  int error = 0;
-  for (int attempt = 0; attempt < 3 && file < 0; ++attempt) {
-    error = OpenExisting(name, &file);
-    if (error != ENOENT) break;
-    error = _sopen_s(&file, create_name, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
-                     _S_IREAD | _S_IWRITE);
-    if (error != EEXIST) break;
+  bool created = false;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  Fd opened;
+  for (int attempt = 0; attempt < 3 && !opened.valid(); ++attempt) {
+    int error = OpenExisting(name, &file);
+    created = error == ENOENT;
+    if (created) {
+      error = _sopen_s(&file, create_name, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
+                       _S_IREAD | _S_IWRITE);
+      if (error == EEXIST) continue;
+    }
+    if (file < 0) {
+      SetCause(cause, error);
+      return false;
+    }
+    opened = Fd(file);
+    handle = HandleOf(file);
+    if (GetFileType(handle) != FILE_TYPE_DISK) break;
+    OVERLAPPED whole_file = {};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &whole_file) &&
+        GetLastError() == ERROR_LOCK_VIOLATION) {
+      if (cause) *cause = "held by another run of trb2csv";
+      return false;
+    }
+    if (!StillNamed(name, handle)) opened.Close(nullptr);
   }
-  if (file < 0) {
-    SetCause(cause, error);
+  if (!opened.valid()) {
+    if (cause) *cause = "another program kept putting a new file in its place";
     return false;
   }
-  Fd opened(file);
-  const HANDLE handle = HandleOf(file);
   output->identity = std::nullopt;
   output->empty = false;
   output->own_name = nullptr;
+  output->created = created;
+  output->links = 1;
+  output->owned_by_user = false;
+  output->access_list = false;  // the replacement gets the same (CopyAccessList)
   switch (GetFileType(handle)) {
     case FILE_TYPE_DISK:
       output->kind = FileKind::kRegular;
@@ -212,20 +310,18 @@ bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* out
       return true;
     }
     default:  // NUL, CON
-      output->kind = FileKind::kOther;
+      output->kind = FileKind::kDevice;
       output->file = std::move(opened);
       return true;
   }
-  OVERLAPPED whole_file = {};
-  if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
-                  MAXDWORD, &whole_file) &&
-      GetLastError() == ERROR_LOCK_VIOLATION) {
-    if (cause) *cause = "held by another run of trb2csv";
-    return false;
-  }
   output->identity = IdentityOfHandle(handle);
-  LARGE_INTEGER size;
-  output->empty = GetFileSizeEx(handle, &size) && size.QuadPart == 0;
+  output->links = 0;  // unless known
+  FILE_STANDARD_INFO standard;
+  if (GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    output->empty = standard.EndOfFile.QuadPart == 0;
+    output->links = standard.NumberOfLinks;
+  }
+  output->owned_by_user = OwnedByUser(handle);
   output->own_name = OwnName(handle);
   output->file = std::move(opened);
   return true;
@@ -260,6 +356,72 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
   while (kept > 0 && bytes[kept - 1] != '\n') --kept;
   if (_chsize_s(file, static_cast<__int64>(kept)) != 0) kept = written;
   return {Overwritten::kPart, kept};
+}
+
+// Windows renames over no file that is open, so the file is closed just
+// before; the new one is renamed by its handle, so that nothing else put at
+// its name takes its place. A name that another program opened meanwhile is
+// refused the rename, and keeps what it held.
+Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
+                         std::size_t size, const char** cause) {
+  const wchar_t* wide_replacement = Widen(replacement, 1);
+  static wchar_t full_name[kMaxPathCharacters];
+  const wchar_t* wide_name = Widen(name, 0);
+  const DWORD length =
+      wide_name ? GetFullPathNameW(wide_name, kMaxPathCharacters, full_name, nullptr) : 0;
+  FILE_BASIC_INFO basic;
+  if (!wide_replacement || length == 0 || length >= kMaxPathCharacters ||
+      !GetFileInformationByHandleEx(HandleOf(file->get()), FileBasicInfo, &basic, sizeof basic)) {
+    return Replaced::kNotReplaced;
+  }
+  const auto create = [wide_replacement] {
+    return CreateFileW(wide_replacement, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0,
+                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE fresh = create();
+  // One left by a run that was killed: a plain file.
+  const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (fresh == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+    const DWORD left = GetFileAttributesW(wide_replacement);
+    if (left != INVALID_FILE_ATTRIBUTES && (left & kNotPlain) == 0 &&
+        DeleteFileW(wide_replacement)) {
+      fresh = create();
+    }
+  }
+  if (fresh == INVALID_HANDLE_VALUE) return Replaced::kNotReplaced;
+  // Its access list and attributes (hidden, archive); the times are new.
+  FILE_BASIC_INFO attributes = {};
+  attributes.FileAttributes = basic.FileAttributes;
+  if (!CopyAccessList(HandleOf(file->get()), fresh) ||
+      !SetFileInformationByHandle(fresh, FileBasicInfo, &attributes, sizeof attributes)) {
+    CloseHandle(fresh);
+    DeleteFileW(wide_replacement);
+    return Replaced::kNotReplaced;
+  }
+  std::size_t written = 0;
+  bool replaced = WriteAll(fresh, bytes, size, &written, cause);
+  if (replaced && !FlushFileBuffers(fresh)) {
+    if (cause) *cause = ErrorText(GetLastError());
+    replaced = false;
+  }
+  if (replaced) {
+    alignas(
+        FILE_RENAME_INFO) static unsigned char room[sizeof(FILE_RENAME_INFO) + sizeof full_name];
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(room);
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = length * sizeof(wchar_t);
+    std::memcpy(rename->FileName, full_name, (length + 1) * sizeof(wchar_t));
+    file->Close(nullptr);
+    replaced = SetFileInformationByHandle(fresh, FileRenameInfo, rename, sizeof room);
+    if (!replaced && cause) *cause = ErrorText(GetLastError());
+  }
+  if (!replaced) {
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(fresh, FileDispositionInfo, &remove, sizeof remove);
+  }
+  CloseHandle(fresh);
+  return replaced ? Replaced::kWhole : Replaced::kUnchanged;
 }
 
 std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {

@@ -1,5 +1,6 @@
 #include "output_guard.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "ascii.h"
@@ -70,6 +71,15 @@ NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next
 }
 
 OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& output) {
+  switch (output.kind) {
+    case FileKind::kBlockDevice:
+      return Refuse(OutputRefusal::kNotAFile,
+                    "a block device (a disk or a partition), which is never written");
+    case FileKind::kOther:
+      return Refuse(OutputRefusal::kNotAFile, "neither a file, a device of characters nor a FIFO");
+    default:
+      break;
+  }
   if (output.kind == FileKind::kRegular && !output.identity) {
     return Refuse(OutputRefusal::kCannotCheck,
                   "its identity cannot be read, so it may be the track file");
@@ -104,4 +114,20 @@ OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& ou
                                   : kTextCheckSize;
   if (!IsText(output.leading_bytes, checked)) return Refuse(OutputRefusal::kNotText);
   return verdict;
+}
+
+WriteWay ChooseWriteWay(const OutputFacts& output, const OutputVerdict& verdict) {
+  if (verdict.standard_stream > 0 || output.kind != FileKind::kRegular) return WriteWay::kStream;
+  const bool kept_by_rename = !output.created && !output.through_link && output.links == 1 &&
+                              output.owned_by_user && !output.access_list;
+  return kept_by_rename ? WriteWay::kReplace : WriteWay::kInPlace;
+}
+
+bool ReplacementName(const char* name, const char* separators, char* replacement,
+                     std::size_t size) {
+  std::size_t folder = std::strlen(name);
+  while (folder > 0 && !std::strchr(separators, name[folder - 1])) --folder;
+  const int length = std::snprintf(replacement, size, "%.*s.%s.trb2csv-new",
+                                   static_cast<int>(folder), name, name + folder);
+  return length > 0 && static_cast<std::size_t>(length) < size;
 }

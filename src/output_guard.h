@@ -10,7 +10,9 @@
 //     (as git and grep judge; a track-tail file always has one, in the high
 //     bytes of its point count);
 //   - on Windows, a device name with an extension (com1.csv), which would
-//     seem to be written and leave no file.
+//     seem to be written and leave no file;
+//   - a block device (a disk, a partition), a socket or a folder: only files,
+//     devices of characters, FIFOs and terminals are written.
 //
 // A fact that cannot be read refuses the output, as it could be any of them.
 
@@ -18,6 +20,7 @@
 #define TRB2CSV_OUTPUT_GUARD_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "file_access.h"
 
@@ -37,6 +40,7 @@ enum class OutputRefusal {
   kNotText,
   kDeviceName,   // a Windows device name with an extension
   kCannotCheck,  // a fact could not be read: cause says which
+  kNotAFile,     // a block device, a socket or a folder: cause says which
 };
 
 // What a name leads to before anything is opened: every name on its chain
@@ -70,6 +74,13 @@ struct OutputFacts {
   const char* leading_cause;
   // Standard output and standard error (index 0 and 1).
   StreamFacts streams[2];
+  // For the choice of how it is written (OpenedOutput): a link on the way of
+  // the name given, and what a file put in its place would not keep.
+  bool through_link = false;
+  bool created = false;
+  std::uint64_t links = 1;
+  bool owned_by_user = true;
+  bool access_list = false;
 };
 
 struct OutputVerdict {
@@ -80,5 +91,22 @@ struct OutputVerdict {
 
 // Judges the opened output against the identity of the track file read.
 OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& output);
+
+// How the lines reach an output that the verdict allows.
+enum class WriteWay {
+  kStream,   // a FIFO, a device or a standard stream: at its position
+  kReplace,  // a new file beside it, renamed over it: the old one stays whole until then
+  kInPlace,  // written over from its start and cut: the file keeps its inode
+};
+// A file is replaced by rename only where nothing the user sees changes (as
+// vim's backupcopy=auto judges): a regular file that existed, reached by no
+// link, with one name, the user's own, without an access list. The platform
+// falls back to writing in place where no file can be made beside it.
+WriteWay ChooseWriteWay(const OutputFacts& output, const OutputVerdict& verdict);
+
+// The name of the new file that replaces name: ".NAME.trb2csv-new" in the
+// same folder, which ends after the last of the separators ("/", or "/\\:"
+// on Windows). False if it does not fit size bytes.
+bool ReplacementName(const char* name, const char* separators, char* replacement, std::size_t size);
 
 #endif  // TRB2CSV_OUTPUT_GUARD_H_

@@ -86,7 +86,7 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
   const std::vector<unsigned char> kText(kTextCheckSize, 'x');
   std::vector<unsigned char> binary(10, 'x');
   binary[9] = '\0';
-  const StreamFacts kTerminal = {FileKind::kOther, FileIdentity{1, 1}};
+  const StreamFacts kTerminal = {FileKind::kDevice, FileIdentity{1, 1}};
   const StreamFacts kLog = {FileKind::kRegular, kOther};
   const StreamFacts kUnknownFile = {FileKind::kRegular, std::nullopt};
   const auto regular = [&](std::optional<FileIdentity> identity, const char* own_name) {
@@ -134,6 +134,12 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
                    {FileKind::kFifo, kInput, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
                    OutputRefusal::kInputFile,
                    -1});
+  for (FileKind kind : {FileKind::kBlockDevice, FileKind::kOther}) {
+    cases.push_back({"a disk, a socket or a folder",
+                     {kind, kOther, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
+                     OutputRefusal::kNotAFile,
+                     -1});
+  }
   cases.push_back({"a pipe standard output writes to",
                    {FileKind::kFifo, kOther, nullptr, nullptr, 0, "", {kLog, kUnknownFile}},
                    OutputRefusal::kNone,
@@ -144,9 +150,73 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
     if (verdict.refusal == OutputRefusal::kNone) {
       EXPECT_EQ(verdict.standard_stream, c.standard_stream) << c.what;
     }
-    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck, std::strlen(verdict.cause) > 0)
+    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck ||
+                  verdict.refusal == OutputRefusal::kNotAFile,
+              std::strlen(verdict.cause) > 0)
         << c.what;
   }
+}
+
+// A file is replaced by rename only where the user sees nothing change but
+// its content; otherwise it keeps its inode.
+TEST(OutputGuard, WrittenByRenameOnlyWhereNothingElseChanges) {
+  const struct {
+    const char* what;
+    FileKind kind;
+    bool created, through_link;
+    std::uint64_t links;
+    bool owned_by_user, access_list;
+    int standard_stream;
+    WriteWay way;
+  } kCases[] = {
+      {"a CSV file of the user's", FileKind::kRegular, false, false, 1, true, false, -1,
+       WriteWay::kReplace},
+      {"made by this run", FileKind::kRegular, true, false, 1, true, false, -1, WriteWay::kInPlace},
+      {"reached through a link", FileKind::kRegular, false, true, 1, true, false, -1,
+       WriteWay::kInPlace},
+      {"with a second name", FileKind::kRegular, false, false, 2, true, false, -1,
+       WriteWay::kInPlace},
+      {"no longer named", FileKind::kRegular, false, false, 0, true, false, -1, WriteWay::kInPlace},
+      {"of another user", FileKind::kRegular, false, false, 1, false, false, -1,
+       WriteWay::kInPlace},
+      {"with an access list", FileKind::kRegular, false, false, 1, true, true, -1,
+       WriteWay::kInPlace},
+      {"standard error's file", FileKind::kRegular, false, false, 1, true, false, 2,
+       WriteWay::kStream},
+      {"a FIFO", FileKind::kFifo, false, false, 1, true, false, -1, WriteWay::kStream},
+      {"a terminal", FileKind::kDevice, false, false, 1, true, false, -1, WriteWay::kStream},
+  };
+  for (const auto& c : kCases) {
+    OutputFacts facts = {c.kind, FileIdentity{7, 200}, "/d/out.csv", nullptr, 0, "", {}};
+    facts.created = c.created;
+    facts.through_link = c.through_link;
+    facts.links = c.links;
+    facts.owned_by_user = c.owned_by_user;
+    facts.access_list = c.access_list;
+    const OutputVerdict verdict = {OutputRefusal::kNone, "", c.standard_stream};
+    EXPECT_EQ(ChooseWriteWay(facts, verdict), c.way) << c.what;
+  }
+}
+
+TEST(OutputGuard, ReplacementBesideTheFileItReplaces) {
+  const struct {
+    const char* name;
+    const char* separators;
+    const char* replacement;
+  } kCases[] = {
+      {"KeloTrackTail.csv", "/", ".KeloTrackTail.csv.trb2csv-new"},
+      {"a/b/c.csv", "/", "a/b/.c.csv.trb2csv-new"},
+      {"/c.csv", "/", "/.c.csv.trb2csv-new"},
+      {"a\\b.csv", "/", ".a\\b.csv.trb2csv-new"},
+      {"D:\\Tracks\\x.csv", "/\\:", "D:\\Tracks\\.x.csv.trb2csv-new"},
+      {"D:x.csv", "/\\:", "D:.x.csv.trb2csv-new"},
+  };
+  char replacement[64];
+  for (const auto& c : kCases) {
+    ASSERT_TRUE(ReplacementName(c.name, c.separators, replacement, sizeof replacement)) << c.name;
+    EXPECT_STREQ(replacement, c.replacement);
+  }
+  EXPECT_FALSE(ReplacementName(std::string(60, 'x').c_str(), "/", replacement, sizeof replacement));
 }
 
 }  // namespace

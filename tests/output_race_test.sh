@@ -41,6 +41,30 @@ unchanged || fail "stopped between check and open: notes.trb was written over"
 grep -qx "out.csv is a track-tail file and is not overwritten!" console.txt ||
   fail "stopped between check and open: console $(cat console.txt)"
 
+# A run stopped as it has opened a CSV file that another run then replaces
+# by rename: let go, it takes the lock of a file that no longer has the
+# name, and must write into the name, not into that file.
+mkdir first second
+"$write_track" first/ceTrackTail.trb 1 1.5,2.5
+"$write_track" second/ceTrackTail.trb 1 -3.25,4.75
+cp plain.csv shared.csv
+rm -f run.pid
+(cd second && setsid timeout -k 2 60 strace -qq -o /dev/null -P ../shared.csv -e trace=openat \
+  -e inject=openat:signal=SIGSTOP:when=1 \
+  sh -c 'echo $$ >../run.pid; exec "$@"' sh "$program" ../shared.csv </dev/null >/dev/null 2>&1) &
+tracer=$!
+if wait_until 20 stopped; then
+  (cd first && timeout -k 2 10 "$program" ../shared.csv </dev/null >/dev/null 2>&1) ||
+    fail "a run beside a stopped one failed"
+  kill -s CONT "$(cat run.pid)"
+else
+  fail "the second run was not stopped as it opened shared.csv"
+  kill -s KILL "$(cat run.pid)" 2>/dev/null
+fi
+wait "$tracer" || fail "the run let go after the other replaced its file failed"
+[ "$(cat shared.csv)" = $'-3.250000 , 4.750000 , "1"\r' ] ||
+  fail "the run let go after the other replaced its file: shared.csv holds $(cat shared.csv)"
+
 # A process swaps out.csv between a plain file and a link to notes.trb.
 swap() {
   while :; do

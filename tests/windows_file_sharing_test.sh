@@ -76,7 +76,7 @@ grep -qx "trb2csv: KeloTrackTail.csv: held by another run of trb2csv" errors.txt
 release
 
 # A Linux run stopped in its write holds the CSV file: trb2csv.exe is kept out.
-setsid timeout -k 2 60 strace -qq -o /dev/null -P KeloTrackTail.csv -e trace=write \
+setsid timeout -k 2 60 strace -qq -o /dev/null -P "$PWD/.KeloTrackTail.csv.trb2csv-new" -e trace=write \
   -e inject=write:signal=SIGSTOP sh -c 'echo $$ >linux.pid; exec "$@"' sh "$linux_program" -quiet </dev/null >/dev/null 2>&1 &
 tracer=$!
 stopped() { [ -s linux.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat linux.pid)/stat" 2>/dev/null; }

@@ -1,9 +1,11 @@
 // The least that any converter must do for the benchmark's track, built with
 // the same compiler and linking as trb2csv: read ceTrackTail.trb with one
-// read, write the CSV that trb2csv writes for it with one write, in place
-// over the CSV of an earlier run, as trb2csv does.
+// read, and replace the CSV of an earlier run whole or not at all, as trb2csv
+// does: write the CSV that trb2csv writes for it with one write into a new
+// file beside it, flush that to the disk and rename it over the old one.
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -39,9 +41,13 @@ int main() {
   const int input = open(kBenchmarkInput, O_RDONLY);
   if (input < 0 || read(input, g_input, sizeof g_input) <= 0) return 1;
   close(input);
-  const int output = open(kBenchmarkOutput, O_WRONLY | O_CREAT, 0666);
+  const int output = open(kBenchmarkReplacement, O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (output < 0) return 1;
   const bool written = write(output, kExpectedCsv.bytes, kExpectedCsv.size) ==
                        static_cast<ssize_t>(kExpectedCsv.size);
-  return close(output) == 0 && written ? 0 : 1;
+  const bool flushed = fsync(output) == 0;
+  return close(output) == 0 && written && flushed &&
+                 rename(kBenchmarkReplacement, kBenchmarkOutput) == 0
+             ? 0
+             : 1;
 }

@@ -10,5 +10,6 @@ constexpr double kBenchmarkLongitude = 10.004;
 constexpr const char* kBenchmarkLineStart = "53.566000 , 10.004000 , \"";
 constexpr const char* kBenchmarkInput = "ceTrackTail.trb";
 constexpr const char* kBenchmarkOutput = "KeloTrackTail.csv";
+constexpr const char* kBenchmarkReplacement = ".KeloTrackTail.csv.floor-new";
 
 #endif  // TRB2CSV_TOOLS_BENCHMARK_TRACK_H_
