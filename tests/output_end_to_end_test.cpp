@@ -196,6 +196,36 @@ TEST_F(TrackTail, OneWriterAtATime) {
   }
 }
 
+// A CSV file of one name is replaced by a new file with its permissions,
+// and a new file that a killed run left beside it is removed; one with a
+// second name keeps its inode, and both names hold the new lines.
+TEST_F(TrackTail, ExistingCsvIsReplacedByANewFileUnlessItHasAnotherName) {
+  WriteInput(5, TrackBody(kFivePoints));
+  const std::string csv = dir_.File(kDefaultOutput);
+  const std::string left = dir_.File(".KeloTrackTail.csv.trb2csv-new");
+  ASSERT_TRUE(WriteFileBytes(csv, "old\r\n"));
+  ASSERT_TRUE(WriteFileBytes(left, "53.5"));
+  ASSERT_EQ(chmod(csv.c_str(), 0640), 0);
+  struct stat before, after;
+  ASSERT_EQ(stat(csv.c_str(), &before), 0);
+  EXPECT_EQ(Run().exit_status, 0);
+  ASSERT_EQ(stat(csv.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  if (!TestingWindowsProgram()) {
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+  }
+  EXPECT_EQ(Csv(), kFivePointLines);
+  EXPECT_FALSE(FileExists(left));
+
+  ASSERT_TRUE(WriteFileBytes(csv, "old\r\n"));
+  ASSERT_EQ(link(csv.c_str(), dir_.File("second name.csv").c_str()), 0);
+  ASSERT_EQ(stat(csv.c_str(), &before), 0);
+  EXPECT_EQ(Run().exit_status, 0);
+  ASSERT_EQ(stat(csv.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(Csv("second name.csv"), kFivePointLines);
+}
+
 TEST_F(TrackTail, ShortInputNamedAsOutputIsLeftAlone) {
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), "short"));
   RunResult result = Run({"ceTrackTail.trb"});
