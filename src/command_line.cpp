@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "ascii.h"
+#include "output_guard.h"
 
 namespace {
 
@@ -23,17 +24,29 @@ bool IsHelpOption(const char* argument) {
 
 }  // namespace
 
-CommandLine ParseCommandLine(int argc, const char* const* argv, TrackFileTest names_track_file) {
-  CommandLine line = {Action::kConvert, false, nullptr, false, argc};
+bool NamesTrackFile(const char* argument, TrackFileTest leads_to_track_file) {
+  return IsTrackTailName(argument) || leads_to_track_file(argument);
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv,
+                             TrackFileTest leads_to_track_file) {
+  CommandLine line = {Action::kConvert, false, nullptr, false, argc, argc};
+  const bool quiet = argc >= 2 && IsQuietOption(argv[1]);
+  const int first = quiet ? 2 : 1;
+  const auto names_track_file = [leads_to_track_file](const char* argument) {
+    return NamesTrackFile(argument, leads_to_track_file);
+  };
   if (argc == 2 && IsHelpOption(argv[1])) {
     line.action = Action::kHelp;
   } else if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     line.action = Action::kVersion;
-  } else if (argc >= 2 && IsQuietOption(argv[1])) {
+  } else if (std::any_of(argv + first, argv + argc, names_track_file)) {
+    line.action = Action::kConvertTrackFiles;
+    line.quiet = quiet;
+    line.first_track_argument = first;
+  } else if (quiet) {
     line.quiet = true;
     line.first_ignored = 2;
-  } else if (argc >= 2 && std::all_of(argv + 1, argv + argc, names_track_file)) {
-    line.action = Action::kConvertTrackFiles;
   } else if (argc == 2 && argv[1][0] == '-') {
     line.action = Action::kUnknownOption;
   } else if (argc == 2 && argv[1][0] != '\0') {
@@ -43,4 +56,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, TrackFileTest na
     line.first_ignored = 1;
   }
   return line;
+}
+
+bool IsInsideZipFolder(const char* path) {
+  const char kExtension[] = ".zip";
+  const std::size_t kLength = sizeof kExtension - 1;
+  for (const char* end = path; *end != '\0'; ++end) {
+    const bool folder_ends = end[1] == '/' || end[1] == '\\' || end[1] == '\0';
+    if (folder_ends && static_cast<std::size_t>(end + 1 - path) >= kLength &&
+        MatchesIgnoringCase(end + 1 - kLength, kExtension, kLength)) {
+      return true;
+    }
+  }
+  return false;
 }

@@ -9,7 +9,7 @@
 namespace {
 
 ExportResult Refused(const CsvText& text, ExportOutcome outcome, const char* cause = "") {
-  return {outcome, 0, cause, Overwritten::kUnchanged, 0, false, text};
+  return {outcome, 0, cause, Overwritten::kUnchanged, 0, false, text, std::nullopt, 0};
 }
 
 // A name that ends in .trb may be the input itself: that is the message then.
@@ -28,7 +28,7 @@ std::int32_t CountLines(const char* text, std::size_t size) {
 }  // namespace
 
 ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
-                       const std::optional<FileIdentity>& input) {
+                       const std::optional<FileIdentity>& input, WrittenFiles written_before) {
   // The lines are written over the records in the record buffer, which is
   // in memory already: a buffer of its own would cost a run more in fresh
   // pages than the whole conversion does. The output's first bytes are read
@@ -37,13 +37,9 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
   char* csv = reinterpret_cast<char*>(g_record_buffer);
   const CsvText text = ConvertToCsv(g_record_buffer, g_loaded_byte_count, header_point_count, csv);
   if (text.size == 0) {
-    return {ExportOutcome::kNothingToWrite,
-            text.records_walked,
-            "",
-            Overwritten::kUnchanged,
-            0,
-            false,
-            text};
+    ExportResult nothing = Refused(text, ExportOutcome::kNothingToWrite);
+    nothing.records_walked = text.records_walked;
+    return nothing;
   }
   if (!input) {
     return Refused(text, ExportOutcome::kCannotOpen,
@@ -82,6 +78,8 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
   facts.links = output.links;
   facts.owned_by_user = output.owned_by_user;
   facts.access_list = output.access_list;
+  facts.written_this_run = written_before.identities;
+  facts.written_count = written_before.count;
   if (output.kind == FileKind::kRegular && !output.empty) {
     facts.leading_size =
         ReadLeadingBytes(output.file.get(), leading_bytes, kTextCheckSize, &facts.leading_cause);
@@ -96,20 +94,33 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
       return Refused(text, ExportOutcome::kTrackTailFile);
     case OutputRefusal::kNotText:
       return Refused(text, ExportOutcome::kNotText);
+    case OutputRefusal::kNotCsv:
+      return Refused(text, ExportOutcome::kNotCsv);
+    case OutputRefusal::kWrittenThisRun: {
+      ExportResult refused = Refused(text, ExportOutcome::kWrittenThisRun);
+      refused.written_index = verdict.written_index;
+      return refused;
+    }
     default:
       return Refused(text, ExportOutcome::kCannotOpen, verdict.cause);
   }
 
   WriteWay way = ChooseWriteWay(facts, verdict);
   OverwriteResult written = {Overwritten::kWhole, text.size};
+  std::optional<FileIdentity> now_named =
+      output.kind == FileKind::kRegular ? output.identity : std::nullopt;
   if (way == WriteWay::kReplace) {
     static char replacement[512];  // a name that does not fit is written in place
+    std::optional<FileIdentity> replaced_by;
     const Replaced replaced =
         ReplacementName(output_name, kFolderSeparators, replacement, sizeof replacement)
-            ? ReplaceByRename(&output.file, output_name, replacement, csv, text.size, &cause)
+            ? ReplaceByRename(&output.file, output_name, replacement, csv, text.size, &replaced_by,
+                              &cause)
             : Replaced::kNotReplaced;
+    if (replaced == Replaced::kHeld) return Refused(text, ExportOutcome::kCannotOpen, cause);
     if (replaced == Replaced::kNotReplaced) way = WriteWay::kInPlace;
     if (replaced == Replaced::kUnchanged) written = {Overwritten::kUnchanged, 0};
+    if (replaced == Replaced::kWhole) now_named = replaced_by;
   }
   if (way == WriteWay::kStream) {
     const int stream = verdict.standard_stream > 0 ? verdict.standard_stream : output.file.get();
@@ -128,8 +139,17 @@ ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
             written.holds,
             CountLines(csv, written.kept),
             to_stream,
-            text};
+            text,
+            std::nullopt,
+            0};
   }
-  return {
-      ExportOutcome::kWritten, text.records_walked, "", Overwritten::kWhole, 0, to_stream, text};
+  return {ExportOutcome::kWritten,
+          text.records_walked,
+          "",
+          Overwritten::kWhole,
+          0,
+          to_stream,
+          text,
+          now_named,
+          0};
 }

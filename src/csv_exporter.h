@@ -16,6 +16,8 @@ enum class ExportOutcome {
   kInputFile,       // the output is the file that was read
   kTrackTailFile,   // the output's name, a name it links to, or its own name ends in .trb
   kNotText,         // the output holds a NUL byte near its start
+  kNotCsv,          // the output is text, but not lines of numbers
+  kWrittenThisRun,  // the output is a CSV file this run wrote for another track
   kCannotOpen,
   kWriteFailed,
 };
@@ -31,6 +33,17 @@ struct ExportResult {
   std::int32_t lines_kept;
   bool to_stream;
   CsvText converted;  // what the conversion gave, whatever became of the file
+  // For kWritten, the file that now holds the lines, if a regular one; for
+  // kWrittenThisRun, which of the files written before it is.
+  std::optional<FileIdentity> written;
+  std::size_t written_index;
+};
+
+// The CSV files a run has written, so that no later track of the same run
+// writes over one of them.
+struct WrittenFiles {
+  const FileIdentity* identities;
+  std::size_t count;
 };
 
 // Converts the records in g_record_buffer, into the buffer itself, and
@@ -40,6 +53,6 @@ struct ExportResult {
 // that was read; without it nothing is written, as the output could be that
 // file.
 ExportResult ExportCsv(const char* output_name, std::int32_t header_point_count,
-                       const std::optional<FileIdentity>& input);
+                       const std::optional<FileIdentity>& input, WrittenFiles written_before);
 
 #endif  // TRB2CSV_CSV_EXPORTER_H_

@@ -25,6 +25,7 @@ struct FileIdentity {
 inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
   return a.volume == b.volume && a.index == b.index;
 }
+inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
 
 // kDevice: a device of characters (a terminal, a console, /dev/null);
 // kFifo also a named pipe; kOther a socket or a folder.
@@ -113,6 +114,10 @@ const char* NameAsOpened(const char* name, const char** cause);
 // True if the name reaches a file that is no folder.
 bool IsExistingFile(const char* name);
 
+// The identity of the file that the name reaches now, through links; none if
+// it reaches none.
+std::optional<FileIdentity> IdentityOfName(const char* name);
+
 // True if the platform opens the name as a device rather than as a file,
 // although it has an extension (com1.csv on Windows).
 bool NamesDeviceInDisguise(const char* name);
@@ -175,19 +180,22 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
 // failed: cause says which); kNotReplaced, no file could be put in its place
 // (a folder the run may not write in, a group it may not give, Windows
 // refusing to rename over an open file), so that it holds what it held and
-// is to be written in place.
-enum class Replaced { kWhole, kUnchanged, kNotReplaced };
+// is to be written in place; kHeld, another run is writing its own new file
+// beside it, so that it holds what it held, and is not to be written.
+enum class Replaced { kWhole, kUnchanged, kNotReplaced, kHeld };
 
 // Writes bytes into a new file named replacement, beside the regular file
 // open as file, whose name is name (no link), with that file's permissions
 // (on POSIX its mode and group, on Windows its access list and attributes),
 // flushes it to the disk and renames it over name: the old content stays
-// whole until the new one is in its place. A replacement left by a run that
-// was killed is removed first. POSIX keeps file open and locked until the
+// whole until the new one is in its place. The new file is locked as the
+// output is; one left by a run that was killed is removed first. POSIX keeps file open and locked until the
 // rename is done, and holds off signals that would end the program until
 // then; Windows, which renames over no open file, closes it just before.
+// For kWhole, identity is the new file's, where it can be read.
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, const char** cause);
+                         std::size_t size, std::optional<FileIdentity>* identity,
+                         const char** cause);
 
 // Writes bytes to a FIFO, a device, or a standard stream (1 or 2: at its
 // position, after what it holds). Returns the number of bytes written.

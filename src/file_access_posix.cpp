@@ -141,12 +141,6 @@ bool HeldByAnotherRun(int file) {
   return fcntl(file, F_SETLK, &whole_file) != 0 && (errno == EAGAIN || errno == EACCES);
 }
 
-// Whether the name still reaches the file locked: another run may have
-// replaced it by rename before the lock was taken.
-bool StillNamed(const char* name, const struct stat& status) {
-  struct stat named;
-  return stat(name, &named) == 0 && IdentityOf(named) == IdentityOf(status);
-}
 
 bool HasAccessList(int file) { return fgetxattr(file, "system.posix_acl_access", nullptr, 0) >= 0; }
 
@@ -235,6 +229,12 @@ const char* NameAsOpened(const char* name, const char** /*cause*/) { return name
 
 bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
 
+std::optional<FileIdentity> IdentityOfName(const char* name) {
+  struct stat status;
+  if (stat(name, &status) != 0) return std::nullopt;
+  return IdentityOf(status);
+}
+
 bool IsExistingFile(const char* name) {
   struct stat status;
   return stat(name, &status) == 0 && !S_ISDIR(status.st_mode);
@@ -275,7 +275,8 @@ bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* out
       if (cause) *cause = "held by another run of trb2csv";
       return false;
     }
-    if (StillNamed(name, status)) break;
+    // Another run may have put a new file in its place before the lock.
+    if (IdentityOfName(name) == IdentityOf(status)) break;
     file.Close(nullptr);
   }
   if (!file.valid()) {
@@ -333,20 +334,30 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
 }
 
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, const char** cause) {
+                         std::size_t size, std::optional<FileIdentity>* identity,
+                         const char** cause) {
   struct stat old;
   if (fstat(file->get(), &old) != 0) return Replaced::kNotReplaced;
   const SignalHold hold;
   const int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY;
   Fd fresh(Open(replacement, kFlags));
-  struct stat left;
-  // One left by a run that was killed: a file of this user's, of one name.
-  if (!fresh.valid() && errno == EEXIST && lstat(replacement, &left) == 0 &&
-      S_ISREG(left.st_mode) && left.st_nlink == 1 && left.st_uid == geteuid() &&
-      unlink(replacement) == 0) {
-    fresh = Fd(Open(replacement, kFlags));
+  if (!fresh.valid() && errno == EEXIST) {
+    // One that trb2csv.exe is writing under Wine is locked; one that a run
+    // left when it was killed, a file of this user's of one name, is not.
+    const Fd left(Open(replacement, O_RDWR | O_NOFOLLOW | O_NOCTTY));
+    struct stat status;
+    if (!left.valid() || fstat(left.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink != 1 || status.st_uid != geteuid()) {
+      return Replaced::kNotReplaced;
+    }
+    if (HeldByAnotherRun(left.get())) {
+      if (cause) *cause = "held by another run of trb2csv";
+      return Replaced::kHeld;
+    }
+    if (unlink(replacement) == 0) fresh = Fd(Open(replacement, kFlags));
   }
   if (!fresh.valid()) return Replaced::kNotReplaced;
+  HeldByAnotherRun(fresh.get());  // takes the lock: no other run has a new file
   if (fchown(fresh.get(), static_cast<uid_t>(-1), old.st_gid) != 0 ||
       fchmod(fresh.get(), old.st_mode & 07777) != 0) {
     unlink(replacement);
@@ -358,13 +369,22 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     SetCause(cause, errno);
     replaced = false;
   }
+  struct stat status;
+  if (replaced && fstat(fresh.get(), &status) != 0) {
+    SetCause(cause, errno);
+    replaced = false;
+  }
   replaced = replaced && fresh.Close(cause);
   if (replaced && rename(replacement, name) != 0) {
     SetCause(cause, errno);
     replaced = false;
   }
-  if (!replaced) unlink(replacement);
-  return replaced ? Replaced::kWhole : Replaced::kUnchanged;
+  if (!replaced) {
+    unlink(replacement);
+    return Replaced::kUnchanged;
+  }
+  *identity = IdentityOf(status);
+  return Replaced::kWhole;
 }
 
 std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {

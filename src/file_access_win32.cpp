@@ -99,21 +99,6 @@ const char* ErrorText(DWORD error) {
   }
 }
 
-// Whether the name still reaches the file locked: another run may have put
-// a new file in its place before the lock was taken. Asked without access,
-// which no sharing refuses.
-bool StillNamed(const char* name, HANDLE file) {
-  const wchar_t* wide_name = Widen(name);
-  if (!wide_name) return false;
-  const HANDLE named =
-      CreateFileW(wide_name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (named == INVALID_HANDLE_VALUE) return false;
-  const std::optional<FileIdentity> identity = IdentityOfHandle(named);
-  CloseHandle(named);
-  return identity && identity == IdentityOfHandle(file);
-}
-
 // Whether the file belongs to the user this run is for.
 bool OwnedByUser(HANDLE file) {
   PSID owner = nullptr;
@@ -133,6 +118,15 @@ bool OwnedByUser(HANDLE file) {
   }
   LocalFree(descriptor);
   return own;
+}
+
+// Takes the lock that keeps other runs out, as the record lock of Linux;
+// false if another run holds it. A file system without locks has none.
+bool LockWhole(HANDLE file) {
+  OVERLAPPED whole_file = {};
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &whole_file) ||
+         GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
 // Gives the new file the access list of the file it replaces.
@@ -244,6 +238,19 @@ const char* NameAsOpened(const char* name, const char** cause) {
 
 bool NamesDeviceInDisguise(const char* name) { return IsWindowsDeviceNameWithExtension(name); }
 
+// Asked without access, which no sharing refuses.
+std::optional<FileIdentity> IdentityOfName(const char* name) {
+  const wchar_t* wide_name = Widen(name);
+  if (!wide_name) return std::nullopt;
+  const HANDLE named =
+      CreateFileW(wide_name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return std::nullopt;
+  const std::optional<FileIdentity> identity = IdentityOfHandle(named);
+  CloseHandle(named);
+  return identity;
+}
+
 bool IsExistingFile(const char* name) {
   const wchar_t* wide_name = Widen(name);
   if (!wide_name) return false;
@@ -272,14 +279,13 @@ bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* out
     opened = Fd(file);
     handle = HandleOf(file);
     if (GetFileType(handle) != FILE_TYPE_DISK) break;
-    OVERLAPPED whole_file = {};
-    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
-                    MAXDWORD, &whole_file) &&
-        GetLastError() == ERROR_LOCK_VIOLATION) {
+    if (!LockWhole(handle)) {
       if (cause) *cause = "held by another run of trb2csv";
       return false;
     }
-    if (!StillNamed(name, handle)) opened.Close(nullptr);
+    // Another run may have put a new file in its place before the lock.
+    const std::optional<FileIdentity> named = IdentityOfName(name);
+    if (!named || named != IdentityOfHandle(handle)) opened.Close(nullptr);
   }
   if (!opened.valid()) {
     if (cause) *cause = "another program kept putting a new file in its place";
@@ -363,7 +369,8 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
 // its name takes its place. A name that another program opened meanwhile is
 // refused the rename, and keeps what it held.
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, const char** cause) {
+                         std::size_t size, std::optional<FileIdentity>* identity,
+                         const char** cause) {
   const wchar_t* wide_replacement = Widen(replacement, 1);
   static wchar_t full_name[kMaxPathCharacters];
   const wchar_t* wide_name = Widen(name, 0);
@@ -379,16 +386,27 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   };
   HANDLE fresh = create();
-  // One left by a run that was killed: a plain file.
-  const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   if (fresh == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
-    const DWORD left = GetFileAttributesW(wide_replacement);
-    if (left != INVALID_FILE_ATTRIBUTES && (left & kNotPlain) == 0 &&
-        DeleteFileW(wide_replacement)) {
-      fresh = create();
+    // One that another run is writing is open or locked; one that a run left
+    // when it was killed, a plain file, is not.
+    const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD attributes = GetFileAttributesW(wide_replacement);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotPlain) != 0) {
+      return Replaced::kNotReplaced;
     }
+    const HANDLE left = CreateFileW(wide_replacement, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool held = left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION
+                                                   : !LockWhole(left);
+    if (left != INVALID_HANDLE_VALUE) CloseHandle(left);
+    if (held) {
+      if (cause) *cause = "held by another run of trb2csv";
+      return Replaced::kHeld;
+    }
+    if (DeleteFileW(wide_replacement)) fresh = create();
   }
   if (fresh == INVALID_HANDLE_VALUE) return Replaced::kNotReplaced;
+  LockWhole(fresh);
   // Its access list and attributes (hidden, archive); the times are new.
   FILE_BASIC_INFO attributes = {};
   attributes.FileAttributes = basic.FileAttributes;
@@ -405,17 +423,28 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     replaced = false;
   }
   if (replaced) {
-    alignas(
-        FILE_RENAME_INFO) static unsigned char room[sizeof(FILE_RENAME_INFO) + sizeof full_name];
+    constexpr std::size_t kRoom = sizeof(FILE_RENAME_INFO) + sizeof full_name;
+    alignas(FILE_RENAME_INFO) static unsigned char room[kRoom];
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(room);
     rename->ReplaceIfExists = TRUE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = length * sizeof(wchar_t);
     std::memcpy(rename->FileName, full_name, (length + 1) * sizeof(wchar_t));
     file->Close(nullptr);
-    replaced = SetFileInformationByHandle(fresh, FileRenameInfo, rename, sizeof room);
-    if (!replaced && cause) *cause = ErrorText(GetLastError());
+    // Another run may open the file for a moment, to find this one writing:
+    // the rename waits for it, up to a second.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      replaced = SetFileInformationByHandle(fresh, FileRenameInfo, rename, sizeof room);
+      error = replaced ? ERROR_SUCCESS : GetLastError();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+      Sleep(20);
+    }
+    if (!replaced && cause) *cause = ErrorText(error);
   }
+  // Asked after the rename: the file system may give the new file the
+  // creation time of the one it replaces.
+  if (replaced) *identity = IdentityOfHandle(fresh);
   if (!replaced) {
     FILE_DISPOSITION_INFO remove = {TRUE};
     SetFileInformationByHandle(fresh, FileDispositionInfo, &remove, sizeof remove);

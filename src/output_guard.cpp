@@ -23,6 +23,33 @@ NameVerdict CannotCheck(const char* cause) { return {OutputRefusal::kCannotCheck
 
 OutputVerdict Refuse(OutputRefusal refusal, const char* cause = "") { return {refusal, cause, -1}; }
 
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// A number as a spreadsheet writes it: a sign, digits with a full stop or a
+// comma among them, an exponent; from *at, which it moves past it.
+bool SkipNumber(const unsigned char* line, std::size_t end, std::size_t* at) {
+  std::size_t i = *at;
+  if (i < end && (line[i] == '-' || line[i] == '+')) ++i;
+  std::size_t digits = 0;
+  for (; i < end && IsDigit(line[i]); ++i) ++digits;
+  if (i < end && (line[i] == '.' || line[i] == ',')) {
+    for (++i; i < end && IsDigit(line[i]); ++i) ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < end && (line[i] == 'e' || line[i] == 'E')) {
+    std::size_t exponent = i + 1;
+    if (exponent < end && (line[exponent] == '-' || line[exponent] == '+')) ++exponent;
+    if (exponent < end && IsDigit(line[exponent])) {
+      i = exponent;
+      while (i < end && IsDigit(line[i])) ++i;
+    }
+  }
+  *at = i;
+  return true;
+}
+
+bool IsSeparator(unsigned char c) { return c == ',' || c == ';' || c == '\t' || c == ' '; }
+
 }  // namespace
 
 bool IsTrackTailName(const char* name) {
@@ -34,6 +61,27 @@ bool IsTrackTailName(const char* name) {
 
 bool IsText(const unsigned char* bytes, std::size_t size) {
   return std::memchr(bytes, 0, size) == nullptr;
+}
+
+bool HoldsLinesOfNumbers(const unsigned char* bytes, std::size_t size) {
+  if (size == 0) return true;
+  std::size_t at = size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+  std::size_t end = at;
+  while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+  int numbers = 0;
+  while (true) {
+    while (at < end && IsSeparator(bytes[at])) ++at;
+    if (at == end) return numbers > 0;
+    const bool quoted = bytes[at] == '"';
+    if (quoted) ++at;
+    // In quotes a comma is the decimal one, and blanks may stand around it.
+    while (quoted && at < end && bytes[at] == ' ') ++at;
+    if (!SkipNumber(bytes, end, &at)) return false;
+    while (quoted && at < end && bytes[at] == ' ') ++at;
+    if (quoted && (at == end || bytes[at++] != '"')) return false;
+    if (at < end && !IsSeparator(bytes[at])) return false;
+    ++numbers;
+  }
 }
 
 // Each name on the way is judged as the platform opens it; a link's target
@@ -85,6 +133,13 @@ OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& ou
                   "its identity cannot be read, so it may be the track file");
   }
   if (output.identity == input) return Refuse(OutputRefusal::kInputFile);
+  for (std::size_t i = 0; output.identity && i < output.written_count; ++i) {
+    if (output.written_this_run[i] == *output.identity) {
+      OutputVerdict verdict = Refuse(OutputRefusal::kWrittenThisRun);
+      verdict.written_index = i;
+      return verdict;
+    }
+  }
   OutputVerdict verdict = {OutputRefusal::kNone, "", -1};
   for (int stream = 1; stream <= 2; ++stream) {
     const StreamFacts& facts = output.streams[stream - 1];
@@ -113,6 +168,11 @@ OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& ou
                                   ? static_cast<std::size_t>(output.leading_size)
                                   : kTextCheckSize;
   if (!IsText(output.leading_bytes, checked)) return Refuse(OutputRefusal::kNotText);
+  // A file that a standard stream writes to is written after what it holds,
+  // never replaced.
+  if (verdict.standard_stream < 0 && !HoldsLinesOfNumbers(output.leading_bytes, checked)) {
+    return Refuse(OutputRefusal::kNotCsv);
+  }
   return verdict;
 }
 

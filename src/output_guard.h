@@ -9,6 +9,10 @@
 //   - a file that is not text: a NUL byte in its first kTextCheckSize bytes
 //     (as git and grep judge; a track-tail file always has one, in the high
 //     bytes of its point count);
+//   - a text file that is no CSV file of numbers (a GPX or KML track, a web
+//     page, a note), which a name given or a file dropped may reach: only an
+//     empty file, or one whose first line holds numbers alone, is replaced;
+//   - a CSV file that this run wrote already, for another track file;
 //   - on Windows, a device name with an extension (com1.csv), which would
 //     seem to be written and leave no file;
 //   - a block device (a disk, a partition), a socket or a folder: only files,
@@ -33,11 +37,20 @@ bool IsTrackTailName(const char* name);
 // first kTextCheckSize bytes of a file.
 bool IsText(const unsigned char* bytes, std::size_t size);
 
+// True if the first line of the size bytes holds numbers alone, separated by
+// commas, semicolons, tabs or blanks, each in double quotes or not, as trb2csv
+// and spreadsheets write CSV files ("53.558080 , 10.004000 , \"1\"",
+// "53,558080;10,004;1"), after a UTF-8 byte order mark if any; or if there is
+// no byte at all. The line ends at a line end or after the bytes given.
+bool HoldsLinesOfNumbers(const unsigned char* bytes, std::size_t size);
+
 enum class OutputRefusal {
   kNone,
   kInputFile,      // the track file that was read
   kTrackTailFile,  // named *.trb, or reached through such a name
   kNotText,
+  kNotCsv,           // text, but its first line is not numbers
+  kWrittenThisRun,   // the CSV file of an earlier track file of this run
   kDeviceName,   // a Windows device name with an extension
   kCannotCheck,  // a fact could not be read: cause says which
   kNotAFile,     // a block device, a socket or a folder: cause says which
@@ -81,12 +94,16 @@ struct OutputFacts {
   std::uint64_t links = 1;
   bool owned_by_user = true;
   bool access_list = false;
+  // The CSV files this run has written, for earlier track files.
+  const FileIdentity* written_this_run = nullptr;
+  std::size_t written_count = 0;
 };
 
 struct OutputVerdict {
   OutputRefusal refusal;
   const char* cause;    // for kCannotCheck
   int standard_stream;  // 1 or 2 if that stream writes to the output, else -1
+  std::size_t written_index = 0;  // for kWrittenThisRun: which of written_this_run
 };
 
 // Judges the opened output against the identity of the track file read.

@@ -119,11 +119,33 @@ void ExplainNothingToWrite(const char* input_name, const char* output_name,
   }
 }
 
+// What one run has written, so that no later track file of the run writes
+// over the CSV file of an earlier one: each CSV file and the track file it
+// came from. A fixed number: more than a command line of Windows can name.
+constexpr std::size_t kMaxTrackFiles = 8192;
+struct Conversions {
+  FileIdentity csv_files[kMaxTrackFiles];
+  FileIdentity track_files[kMaxTrackFiles];
+  const char* track_names[kMaxTrackFiles];
+  std::size_t count;
+};
+Conversions g_conversions;
+
+void Remember(const ExportResult& result, const std::optional<FileIdentity>& track,
+              const char* track_name) {
+  if (!result.written || !track || g_conversions.count == kMaxTrackFiles) return;
+  g_conversions.csv_files[g_conversions.count] = *result.written;
+  g_conversions.track_files[g_conversions.count] = *track;
+  g_conversions.track_names[g_conversions.count] = track_name;
+  ++g_conversions.count;
+}
+
 // Exports the loaded track and prints the outcome.
 ExportResult ExportAndReport(const char* input_name, const char* output_name,
                              std::int32_t header_point_count,
                              const std::optional<FileIdentity>& input) {
-  const ExportResult result = ExportCsv(output_name, header_point_count, input);
+  const ExportResult result = ExportCsv(output_name, header_point_count, input,
+                                        {g_conversions.csv_files, g_conversions.count});
   switch (result.outcome) {
     case ExportOutcome::kWritten:
       break;
@@ -141,6 +163,20 @@ ExportResult ExportAndReport(const char* input_name, const char* output_name,
     case ExportOutcome::kNotText:
       PrintText(stdout, "%s is not a text file and is not overwritten!\n", output_name);
       PrintCause(output_name, "holds a NUL byte in its first %d bytes", kTextCheckSize);
+      break;
+    case ExportOutcome::kNotCsv:
+      PrintText(stdout, "%s is not a CSV file and is not overwritten!\n", output_name);
+      PrintCause(output_name,
+                 "its first line is not numbers separated by commas, semicolons, tabs or "
+                 "blanks, as in a CSV file of trb2csv or of a spreadsheet (a GPX or KML track, "
+                 "a web page or a note is never replaced)");
+      break;
+    case ExportOutcome::kWrittenThisRun:
+      PrintText(stdout, "%s could not opend!\n", output_name);
+      PrintCause(output_name,
+                 "this run wrote it already, for %s, and does not replace it with the CSV "
+                 "lines of %s",
+                 g_conversions.track_names[result.written_index], input_name);
       break;
     case ExportOutcome::kCannotOpen:
       PrintText(stdout, "%s could not opend!\n", output_name);
@@ -167,49 +203,49 @@ void WarnOfTrackFile(const char* input_name, const LoadResult& load, const CsvTe
     PrintCause(input_name, "does not look like a track-tail file: %s", doubts);
   }
   if (load.record_left_out) {
-    PrintCause(input_name, "holds more than its first %d whole records, which alone were converted",
+    PrintCause(input_name,
+               "converted in part: it holds more than its first %d whole records, which alone "
+               "were converted",
                static_cast<int>(kMaxRecords));
   }
 }
 
-// Says on standard error why the track file gave nothing to write; named
-// says whether the track file was named on the command line.
-void ExplainLoad(const char* input_name, const char* output_name, const LoadResult& load,
-                 bool named) {
-  if (load.outcome == LoadOutcome::kOpened) {
-    if (g_loaded_byte_count == 0) {
-      PrintCause(input_name, "holds no track point (%d bytes or fewer); %s was not written",
-                 kBodyOffset, output_name);
-    }
-    return;
-  }
-  const bool hint = load.outcome == LoadOutcome::kCannotOpen && !named;
-  PrintCause(input_name, "%s, in %s%s", load.cause, CurrentFolder(),
-             hint ? " (the track is read from this name in the current folder; the one "
-                    "argument names the CSV file to write)"
-                  : "");
-}
+// How far a track file was converted.
+enum class Conversion {
+  kWhole,
+  kPart,      // cut at the load limit: the CSV file holds the records loaded
+  kNone,      // the CSV file was not written, or not whole
+  kRepeated,  // the same track file as one converted before in this run
+};
 
-// Converts the track file into the CSV file and says how it went; false if
-// the CSV file was not written whole.
-bool Convert(const char* input_name, const char* output_name, bool named) {
+// Loads the track file; says on standard error why it cannot be opened,
+// with the hint given, if any.
+LoadResult Load(const char* input_name, const char* hint) {
   const LoadResult load = LoadTrackTail(input_name, NoticeLoadLimit);
   if (load.outcome != LoadOutcome::kOpened) {
     PrintText(stdout, "%s could not opened!\n", input_name);
+    PrintCause(input_name, "%s, in %s%s", load.cause, CurrentFolder(),
+               load.outcome == LoadOutcome::kCannotOpen ? hint : "");
   }
-  ExplainLoad(input_name, output_name, load, named);
-  // A run that leaves the CSV file as it was, or not whole, has failed.
-  bool failed = g_loaded_byte_count <= 0 || load.record_left_out;
-  if (g_loaded_byte_count > 0) {
-    const ExportResult result =
-        ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
-    if (result.outcome != ExportOutcome::kWritten) failed = true;
-    // A track without a line has been explained already.
-    if (result.outcome != ExportOutcome::kNothingToWrite) {
-      WarnOfTrackFile(input_name, load, result.converted);
-    }
+  return load;
+}
+
+// Converts the loaded track into the CSV file and says how it went.
+Conversion ExportLoaded(const char* input_name, const char* output_name, const LoadResult& load) {
+  if (g_loaded_byte_count == 0) {
+    PrintCause(input_name, "holds no track point (%d bytes or fewer); %s was not written",
+               kBodyOffset, output_name);
+    return Conversion::kNone;
   }
-  return !failed;
+  const ExportResult result =
+      ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
+  // A track without a line has been explained already.
+  if (result.outcome != ExportOutcome::kNothingToWrite) {
+    WarnOfTrackFile(input_name, load, result.converted);
+  }
+  if (result.outcome != ExportOutcome::kWritten) return Conversion::kNone;
+  Remember(result, load.identity, input_name);
+  return load.record_left_out ? Conversion::kPart : Conversion::kWhole;
 }
 
 void RefuseLongName(const char* name) {
@@ -218,39 +254,100 @@ void RefuseLongName(const char* name) {
              static_cast<int>(std::strlen(name)), kMaxNameLength);
 }
 
-bool NamesExistingTrackFile(const char* name) {
+bool LeadsToTrackFile(const char* name) {
   return !NamesDeviceInDisguise(name) &&
          JudgeOutputName(name, false, ReadLink).refusal == OutputRefusal::kTrackTailFile &&
          IsExistingFile(name);
 }
 
-// Converts each track file named into the CSV file beside it: its name, or
-// the name a link of it leads to, with .csv for .trb. True if all were.
-bool ConvertTrackFiles(int count, const char* const* names) {
+// The CSV file beside the track file that was opened by the name given: the
+// name, or the name its links lead to, with .csv for .trb; judged now, on
+// the file opened. Null, and said why, if that name no longer ends in .trb,
+// reaches another file, or is too long.
+const char* CsvNameBeside(const char* track_name, const std::optional<FileIdentity>& opened) {
   static char csv_name[kNameFieldSize];
-  int failures = 0;
+  const NameVerdict verdict = JudgeOutputName(track_name, false, ReadLink);
+  const char* track = verdict.final_name;
+  if (verdict.refusal != OutputRefusal::kTrackTailFile || !opened ||
+      IdentityOfName(track) != opened) {
+    PrintCause(track_name, "no longer leads to the track file that was read, so it is left alone");
+    return nullptr;
+  }
+  const std::size_t length = std::strlen(track);  // at least ".trb"
+  if (length > kMaxNameLength) {
+    RefuseLongName(track);
+    return nullptr;
+  }
+  std::memcpy(csv_name, track, length - 4);
+  std::strcpy(csv_name + length - 4, ".csv");
+  return csv_name;
+}
+
+Conversion ConvertTrackFile(const char* track_name) {
+  if (std::strlen(track_name) > kMaxNameLength) {
+    RefuseLongName(track_name);
+    return Conversion::kNone;
+  }
+  const LoadResult load = Load(track_name, "");
+  if (load.outcome != LoadOutcome::kOpened) return Conversion::kNone;
+  for (std::size_t i = 0; load.identity && i < g_conversions.count; ++i) {
+    if (g_conversions.track_files[i] == *load.identity) {
+      PrintCause(track_name, "the same track file as %s, converted once",
+                 g_conversions.track_names[i]);
+      return Conversion::kRepeated;
+    }
+  }
+  const char* csv_name = CsvNameBeside(track_name, load.identity);
+  return csv_name ? ExportLoaded(track_name, csv_name, load) : Conversion::kNone;
+}
+
+// Converts each track file named into the CSV file beside it; the other
+// words are left alone. True if every argument was a track file, converted.
+bool ConvertTrackFiles(int count, const char* const* arguments) {
+  int tracks = 0;
+  int not_converted = 0;
+  int in_part = 0;
+  bool all_converted = true;
   for (int i = 0; i < count; ++i) {
-    const char* track_name = JudgeOutputName(names[i], false, ReadLink).final_name;
-    const std::size_t length = std::strlen(track_name);
-    bool converted = false;
-    if (std::strlen(names[i]) > kMaxNameLength) {
-      RefuseLongName(names[i]);
-    } else if (length > kMaxNameLength) {
-      RefuseLongName(track_name);
-    } else {
-      std::memcpy(csv_name, track_name, length - 4);
-      std::strcpy(csv_name + length - 4, ".csv");
-      converted = Convert(names[i], csv_name, true);
+    const char* argument = arguments[i];
+    if (!NamesTrackFile(argument, LeadsToTrackFile)) {
+      PrintCause(argument, "left alone: it names no track file (TRACK.trb)");
+      all_converted = false;
+      continue;
     }
-    if (!converted) {
-      ++failures;
-      if (count > 1) PrintCause(names[i], "not converted");
+    ++tracks;
+    switch (ConvertTrackFile(argument)) {
+      case Conversion::kWhole:
+      case Conversion::kRepeated:
+        break;
+      case Conversion::kPart:
+        ++in_part;
+        break;
+      case Conversion::kNone:
+        ++not_converted;
+        if (count > 1) PrintCause(argument, "not converted");
+        break;
     }
   }
-  if (failures > 0 && count > 1) {
-    PrintText(stderr, "trb2csv: %d of the %d track files were not converted\n", failures, count);
+  if (tracks > 1 && not_converted > 0) {
+    PrintText(stderr, "trb2csv: %d of the %d track files were not converted\n", not_converted,
+              tracks);
   }
-  return failures == 0;
+  if (tracks > 1 && in_part > 0) {
+    PrintText(stderr, "trb2csv: %d of the %d track files were converted in part\n", in_part,
+              tracks);
+  }
+  return all_converted && not_converted == 0 && in_part == 0;
+}
+
+// A program that Explorer started from inside a zip file runs alone in a
+// temporary folder, without the sample track or anything else of the zip.
+void WarnOfZipFolder() {
+  const char* folder = CurrentFolder();
+  if (!IsInsideZipFolder(folder)) return;
+  PrintCause(folder,
+             "a folder of a zip file, where Windows put trb2csv alone to start it: unpack the "
+             "whole zip file first (Extract All), and start trb2csv there");
 }
 
 }  // namespace
@@ -268,7 +365,7 @@ int RunConverter(int argc, const char* const* argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
-  const CommandLine line = ParseCommandLine(argc, argv, NamesExistingTrackFile);
+  const CommandLine line = ParseCommandLine(argc, argv, LeadsToTrackFile);
   // Asking for help or the version reads and writes nothing and does not wait.
   switch (line.action) {
     case Action::kHelp:
@@ -297,12 +394,27 @@ int RunConverter(int argc, const char* const* argv) {
   if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
   bool converted = false;
   if (line.action == Action::kConvertTrackFiles) {
-    converted = ConvertTrackFiles(argc - 1, argv + 1);
+    converted = ConvertTrackFiles(argc - line.first_track_argument, argv + line.first_track_argument);
   } else if (line.name_too_long) {
     RefuseLongName(argv[1]);
   } else {
-    converted = Convert("ceTrackTail.trb", output_name, false);
+    // The hint fits the command line: the name given is the CSV file's.
+    static char hint[kNameFieldSize + 128];
+    if (line.output_name) {
+      std::snprintf(hint, sizeof hint,
+                    " (the track is read from this name in the current folder; %s, the one "
+                    "argument, names the CSV file to write)",
+                    line.output_name);
+    } else {
+      std::snprintf(hint, sizeof hint,
+                    " (the track is read from this name in the current folder; to convert "
+                    "track files of other names, name them: trb2csv TRACK.trb)");
+    }
+    const LoadResult load = Load("ceTrackTail.trb", hint);
+    converted = load.outcome == LoadOutcome::kOpened &&
+                ExportLoaded("ceTrackTail.trb", output_name, load) == Conversion::kWhole;
   }
+  WarnOfZipFolder();
   if (!g_quiet_mode) PromptAndWait();
   return converted ? 0 : 1;
 }

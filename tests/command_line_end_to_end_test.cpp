@@ -185,11 +185,71 @@ TEST_F(TrackTail, TrackFilesNamedAreConvertedBesideThemselves) {
   EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.trb")), other);
   EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
 
-  // Not all of them existing track files: the arguments are ignored.
-  RunResult mixed = Run({"mytrack.trb", "missing.trb"});
-  EXPECT_EQ(mixed.console, Console(kBanner + Summary(kDefaultOutput, 5) + kPrompt));
-  EXPECT_EQ(mixed.errors.rfind(Console("trb2csv: mytrack.trb missing.trb: ignored; "), 0), 0u);
-  EXPECT_EQ(Csv(), kFivePointLines);
+  // Every track file named is taken, existing or not, and nothing else: a
+  // word that names none is left alone; a CSV file is written once; the
+  // same track file named twice is converted once.
+  ASSERT_TRUE(WriteFileBytes(dir_.File("notes.txt"), "notes\n"));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("other.TRB"), TrackTailFile(5, TrackBody(kFivePoints))));
+  const std::string kNotOpened = " could not opened!\n";
+  std::string here = dir_.path();
+  if (TestingWindowsProgram()) {
+    here = "Z:" + here;
+    std::replace(here.begin(), here.end(), '/', '\\');
+  }
+  const struct {
+    std::vector<std::string> names;
+    std::string console;
+    std::string errors;
+    int status;
+  } kMixed[] = {
+      {{"mytrack.trb", "missing.trb"},
+       Summary("mytrack.csv", 1, "mytrack.trb") + "missing.trb" + kNotOpened,
+       "trb2csv: missing.trb: No such file or directory, in " + here +
+           "\ntrb2csv: missing.trb: not converted\n"
+           "trb2csv: 1 of the 2 track files were not converted\n",
+       1},
+      {{"mytrack.trb", "notes.txt"},
+       Summary("mytrack.csv", 1, "mytrack.trb"),
+       "trb2csv: notes.txt: left alone: it names no track file (TRACK.trb)\n",
+       1},
+      {{"mytrack.trb", "./mytrack.trb"},
+       Summary("mytrack.csv", 1, "mytrack.trb"),
+       "trb2csv: ./mytrack.trb: the same track file as mytrack.trb, converted once\n",
+       0},
+      {{"mytrack.trb", "big.trb"},
+       Summary("mytrack.csv", 1, "mytrack.trb") +
+           "**** ceTrackTail too big to read into memory buffer: 65535\n" + kPrompt +
+           Summary("big.csv", 1365, "big.trb"),
+       "trb2csv: big.trb: converted in part: it holds more than its first 1365 whole records, "
+       "which alone were converted\ntrb2csv: 1 of the 2 track files were converted in part\n",
+       1},
+      {{"mytrack.trb", "mytrack.TRB"},
+       Summary("mytrack.csv", 1, "mytrack.trb") + "mytrack.csv could not opend!\n" +
+           Summary("mytrack.csv", 0, "mytrack.TRB"),
+       "trb2csv: mytrack.csv: this run wrote it already, for mytrack.trb, and does not replace "
+       "it with the CSV lines of mytrack.TRB\ntrb2csv: mytrack.TRB: not converted\n"
+       "trb2csv: 1 of the 2 track files were not converted\n",
+       1},
+  };
+  ASSERT_EQ(rename(dir_.File("other.TRB").c_str(), dir_.File("mytrack.TRB").c_str()), 0);
+  // More whole records than the load limit takes: converted in part.
+  ASSERT_TRUE(WriteFileBytes(
+      dir_.File("big.trb"), TrackTailFile(1366, TrackBody(std::vector<TrackPoint>(1366, {1, 2})))));
+  for (const auto& c : kMixed) {
+    if (TestingWindowsProgram() && c.names[1] == "mytrack.TRB") continue;  // one file there
+    unlink(dir_.File("mytrack.csv").c_str());
+    RunResult mixed = Run(c.names);
+    EXPECT_EQ(mixed.console, Console(kBanner + c.console + kPrompt)) << c.names[1];
+    EXPECT_EQ(mixed.errors, Console(c.errors)) << c.names[1];
+    EXPECT_EQ(mixed.exit_status, c.status) << c.names[1];
+    EXPECT_EQ(ReadFileBytes(dir_.File("mytrack.csv")), kOtherLine) << c.names[1];
+  }
+  EXPECT_FALSE(FileExists(dir_.File(kDefaultOutput)));
+  EXPECT_FALSE(FileExists(dir_.File("missing.trb")));
+  EXPECT_EQ(ReadFileBytes(dir_.File("notes.txt")), "notes\n");
+  RunResult quiet = Run({"-quiet", "mytrack.trb", "From Device/ceTrackTail.trb"});
+  EXPECT_EQ(quiet.console, "");
+  EXPECT_EQ(quiet.exit_status, 0);
 
   if (TestingWindowsProgram()) return;  // POSIX permissions
   // One in a folder that cannot be written: said, and the others converted.

@@ -56,12 +56,12 @@ TEST_F(TrackTail, RecordsTakenAndRunsWithoutALine) {
   };
   for (const auto& c : kCases) {
     WriteInput(c.count, c.body);
-    ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), "old\r\n"));
+    ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), kOldCsv));
     RunResult result = Run();
     SCOPED_TRACE("count " + std::to_string(c.count) + ", body " + std::to_string(c.body.size()));
     EXPECT_EQ(result.console, Console(kBanner + Summary(kDefaultOutput, c.walked) + kPrompt));
     EXPECT_EQ(result.exit_status, c.csv.empty() ? 1 : 0);
-    EXPECT_EQ(Csv(), c.csv.empty() ? "old\r\n" : c.csv);
+    EXPECT_EQ(Csv(), c.csv.empty() ? kOldCsv : c.csv);
     EXPECT_EQ(result.errors.find("was not written") != std::string::npos, c.csv.empty())
         << result.errors;
   }
@@ -94,7 +94,9 @@ TEST_F(TrackTail, ShortFileLeavesTheOutputUntouchedAndFails) {
 }
 
 TEST_F(TrackTail, ExistingOutputIsReplacedCompletely) {
-  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), std::string(5000, 'x')));
+  std::string longer;
+  for (int i = 0; i < 200; ++i) longer += kOldCsv;
+  ASSERT_TRUE(WriteFileBytes(dir_.File(kDefaultOutput), longer));
   WriteInput(1, TrackBody({{1.0, 2.0}}));
   EXPECT_EQ(Run().exit_status, 0);
   EXPECT_EQ(Csv(), "1.000000 , 2.000000 , \"1\"\r\n");
@@ -135,9 +137,12 @@ TEST_F(TrackTail, MissingInputIsReportedAndNothingIsWritten) {
   EXPECT_EQ(loud.console,
             Console(kBanner + std::string("ceTrackTail.trb could not opened!\n") + kPrompt));
   EXPECT_EQ(loud.exit_status, 1);
-  // Where it looked, and that the argument is not the track file.
+  // Where it looked, and how to name other track files.
   EXPECT_NE(loud.errors.find("trb2csv: ceTrackTail.trb: "), std::string::npos) << loud.errors;
-  EXPECT_NE(loud.errors.find("names the CSV file"), std::string::npos) << loud.errors;
+  EXPECT_NE(loud.errors.find("name them: trb2csv TRACK.trb"), std::string::npos) << loud.errors;
+  // With a name, that it is the CSV file's.
+  EXPECT_NE(Run({"out.csv"}).errors.find("out.csv, the one argument, names the CSV file"),
+            std::string::npos);
   RunResult quiet = Run({"-quiet"});
   EXPECT_EQ(quiet.console, Console("ceTrackTail.trb could not opened!\n"));
   EXPECT_EQ(quiet.exit_status, 1);

@@ -17,6 +17,8 @@
 inline constexpr char kBanner[] = "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n";
 inline constexpr char kPrompt[] = "\nPress any key";
 inline constexpr char kDefaultOutput[] = "KeloTrackTail.csv";
+// The CSV file of an earlier run, which a new one may replace.
+inline constexpr char kOldCsv[] = "9.000000 , 9.000000 , \"1\"\r\n";
 
 // TRB2CSV_TARGET=windows when the program under test is the Windows one.
 bool TestingWindowsProgram();

@@ -20,8 +20,8 @@ cd "$work" || exit 1
 "$write_track" track.trb 3 53.5,0 10,0 -2,0
 # An earlier CSV file, longer than the new one, so that it must be cut, and
 # one shorter than the new one, which must be cut all the same.
-for _ in $(seq 100); do printf 'an older line\r\n'; done > old.csv
-printf 'old\r\n' > short_old.csv
+for i in $(seq 100); do printf '9.000000 , 9.000000 , "%d"\r\n' "$i"; done > old.csv
+printf '9.000000 , 9.000000 , "1"\r\n' > short_old.csv
 # A track that reaches the load limit: its notice is console text too.
 "$write_track" large.trb 2147483647 +70000
 

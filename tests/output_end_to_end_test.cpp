@@ -57,6 +57,9 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   const char kInput[] = " is the input file and is not overwritten!\n";
   const char kTrackTail[] = " is a track-tail file and is not overwritten!\n";
   const char kNotText[] = " is not a text file and is not overwritten!\n";
+  const char kNotCsv[] = " is not a CSV file and is not overwritten!\n";
+  const std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"></gpx>\n";
+  ASSERT_TRUE(WriteFileBytes(dir_.File("my hike.gpx"), gpx));
   const char kNotOpened[] = " could not opend!\n";
   const std::vector<std::string> kPlain;
   std::string drive_y;
@@ -70,8 +73,7 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   // A name of an existing track file converts it (the next test); these
   // reach one by other names, or name a track file that does not exist.
   std::vector<Refusal> refusals = {{"hard.csv", kInput, kPlain},
-                                   {"new.tRb", kTrackTail, kPlain},
-                                   {"From Device/new.trb", kTrackTail, kPlain},
+                                   {"my hike.gpx", kNotCsv, kPlain},
                                    {"ceTrackTail.trb.bak", kNotText, kPlain},
                                    {"photo.csv", kNotText, kPlain},
                                    {"other-hard.csv", kNotText, kPlain}};
@@ -87,13 +89,13 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
       unlink(drive_y.c_str());
       ASSERT_EQ(symlink(dir_.path().c_str(), drive_y.c_str()), 0);
       refusals.push_back({"Y:\\hard.csv", kInput, kPlain});
+      refusals.push_back({"Y:\\my hike.gpx", kNotCsv, kPlain});  // as a drop names it
     }
     for (std::string name : {"com1.csv", "aux.csv", "nul.csv", "NUL .txt", "From Device\\Lpt3.x"}) {
       refusals.push_back({name, kNotOpened, kPlain});
     }
   } else {
-    refusals.insert(refusals.end(), {{"MyTrack.TRB", kTrackTail, kPlain},
-                                     {"dangling.csv", kTrackTail, kPlain},
+    refusals.insert(refusals.end(), {{"dangling.csv", kTrackTail, kPlain},
                                      {"link to nothing.csv", kTrackTail, kPlain}});
   }
   for (const auto& [name, reason, prefix] : refusals) {
@@ -107,12 +109,8 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
     EXPECT_EQ(ReadFileBytes(dir_.File(name)), other) << name;
   }
   EXPECT_EQ(ReadFileBytes(dir_.File("photo.csv")), picture);
-  EXPECT_FALSE(FileExists(dir_.File("new.tRb")));
+  EXPECT_EQ(ReadFileBytes(dir_.File("my hike.gpx")), gpx);
   EXPECT_FALSE(FileExists(dir_.File("new.trb")));
-  EXPECT_FALSE(FileExists(dir_.File("From Device/new.trb")));
-  if (!TestingWindowsProgram()) {
-    EXPECT_FALSE(FileExists(dir_.File("MyTrack.TRB")));
-  }
 }
 
 // Written through the stream at its position: after the console text, or at
@@ -155,7 +153,7 @@ TEST_F(TrackTail, OneWriterAtATime) {
   const bool launched = launcher && *launcher;
   if (!TestingWindowsProgram()) {
     WriteInput(5, TrackBody(kFivePoints));
-    ASSERT_TRUE(WriteFileBytes(shared, "held\r\n"));
+    ASSERT_TRUE(WriteFileBytes(shared, kOldCsv));
     const int held = open(shared.c_str(), O_RDONLY);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     RunResult kept_out = Run({shared});
@@ -164,7 +162,7 @@ TEST_F(TrackTail, OneWriterAtATime) {
               kBanner + shared + " could not opend!\n" + Summary(shared, 0) + std::string(kPrompt));
     EXPECT_EQ(kept_out.exit_status, 1);
     EXPECT_EQ(kept_out.errors, "trb2csv: " + shared + ": held by another run of trb2csv\n");
-    EXPECT_EQ(ReadFileBytes(shared), "held\r\n");
+    EXPECT_EQ(ReadFileBytes(shared), kOldCsv);
   }
   // Two real runs meet: the second starts while the first holds the file.
   if (!TestingWindowsProgram() && !launched && std::system("command -v strace >/dev/null") == 0) {
@@ -203,7 +201,7 @@ TEST_F(TrackTail, ExistingCsvIsReplacedByANewFileUnlessItHasAnotherName) {
   WriteInput(5, TrackBody(kFivePoints));
   const std::string csv = dir_.File(kDefaultOutput);
   const std::string left = dir_.File(".KeloTrackTail.csv.trb2csv-new");
-  ASSERT_TRUE(WriteFileBytes(csv, "old\r\n"));
+  ASSERT_TRUE(WriteFileBytes(csv, kOldCsv));
   ASSERT_TRUE(WriteFileBytes(left, "53.5"));
   ASSERT_EQ(chmod(csv.c_str(), 0640), 0);
   struct stat before, after;
@@ -217,7 +215,7 @@ TEST_F(TrackTail, ExistingCsvIsReplacedByANewFileUnlessItHasAnotherName) {
   EXPECT_EQ(Csv(), kFivePointLines);
   EXPECT_FALSE(FileExists(left));
 
-  ASSERT_TRUE(WriteFileBytes(csv, "old\r\n"));
+  ASSERT_TRUE(WriteFileBytes(csv, kOldCsv));
   ASSERT_EQ(link(csv.c_str(), dir_.File("second name.csv").c_str()), 0);
   ASSERT_EQ(stat(csv.c_str(), &before), 0);
   EXPECT_EQ(Run().exit_status, 0);
@@ -246,14 +244,14 @@ TEST_F(TrackTail, OutputThatIsAFolderCannotBeOpened) {
 TEST_F(TrackTail, PermissionsAreReportedNotIgnored) {
   if (TestingWindowsProgram()) GTEST_SKIP() << "POSIX permissions";
   WriteInput(1, TrackBody({{1.0, 2.0}}));
-  ASSERT_TRUE(WriteFileBytes(dir_.File("locked.csv"), "keep\r\n"));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("locked.csv"), kOldCsv));
   ASSERT_EQ(chmod(dir_.File("locked.csv").c_str(), 0444), 0);
   RunResult locked_output = Run({"locked.csv"}, Unprivileged());
   EXPECT_EQ(locked_output.console, Console(kBanner + std::string("locked.csv could not opend!\n") +
                                            Summary("locked.csv", 0) + kPrompt));
   EXPECT_EQ(locked_output.exit_status, 1);
   EXPECT_EQ(locked_output.errors, "trb2csv: locked.csv: Permission denied\n");
-  EXPECT_EQ(ReadFileBytes(dir_.File("locked.csv")), "keep\r\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("locked.csv")), kOldCsv);
 
   ASSERT_EQ(chmod(dir_.File("ceTrackTail.trb").c_str(), 0), 0);
   RunResult locked_input = Run({"-quiet"}, Unprivileged());

@@ -29,6 +29,45 @@ TEST(OutputGuard, TextHasNoNulInTheBytesGiven) {
   }
 }
 
+// Only a CSV file of numbers is replaced: what a spreadsheet or trb2csv
+// writes, not a track, page or note that a name or a drop may reach.
+TEST(OutputGuard, OnlyLinesOfNumbersAreACsvFile) {
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool csv;
+  } kCases[] = {
+      {"empty", "", true},
+      {"trb2csv's", "53.558080 , 10.004000 , \"1\"\r\n53.5 , 10.0 , \"2\"\r\n", true},
+      {"a spreadsheet's", "53.55808,10.004,1\n", true},
+      {"a spreadsheet's in German", "53,558080;10,004;1\r\n", true},
+      {"quoted, with a decimal comma", "\"53,558080\";\"10,004\";\"1\"\r\n", true},
+      {"tabs and blanks, signs and an exponent", "-33.85\t+151.2  1E-05\n", true},
+      {"with a byte order mark",
+       "\xEF\xBB\xBF"
+       "1;2;3\r\n",
+       true},
+      {"cut after the first bytes", "53.558080 , 10.0", true},
+      {"a GPX track", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\">\n", false},
+      {"a KML file", "<kml xmlns=\"http://www.opengis.net/kml/2.2\">", false},
+      {"a web page", "<!DOCTYPE html>\n<html>", false},
+      {"JSON", "{\"type\": \"FeatureCollection\"}\n", false},
+      {"JSON numbers", "[53.5, 10.0]\n", false},
+      {"prose", "Walk around the Alster, 18 May 2009\n", false},
+      {"a script", "#!/bin/sh\nrm -rf ~\n", false},
+      {"a header line", "latitude,longitude,number\n1,2,3\n", false},
+      {"a prefix before a number", "x1.000000 , 2.000000\n", false},
+      {"a word after a number", "1.5 km\n", false},
+      {"a blank first line", "\r\n1,2,3\r\n", false},
+      {"separators alone", " , ; \n", false},
+      {"an open quote", "\"1.5, 2\n", false},
+  };
+  for (const auto& c : kCases) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(c.bytes.data());
+    EXPECT_EQ(HoldsLinesOfNumbers(bytes, c.bytes.size()), c.csv) << c.what;
+  }
+}
+
 // The links of a made-up file system: name to target.
 std::map<std::string, std::string> g_links;
 
@@ -83,9 +122,10 @@ TEST(OutputGuard, NamesAreFollowedThroughEveryLinkFromItsFolder) {
 TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
   const FileIdentity kInput = {7, 100};
   const FileIdentity kOther = {7, 200};
-  const std::vector<unsigned char> kText(kTextCheckSize, 'x');
-  std::vector<unsigned char> binary(10, 'x');
-  binary[9] = '\0';
+  std::vector<unsigned char> kText;
+  const std::string kLine = "1.000000 , 2.000000 , \"1\"\r\n";
+  while (kText.size() < kTextCheckSize) kText.insert(kText.end(), kLine.begin(), kLine.end());
+  std::vector<unsigned char> binary = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '\0'};
   const StreamFacts kTerminal = {FileKind::kDevice, FileIdentity{1, 1}};
   const StreamFacts kLog = {FileKind::kRegular, kOther};
   const StreamFacts kUnknownFile = {FileKind::kRegular, std::nullopt};
@@ -134,6 +174,24 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
                    {FileKind::kFifo, kInput, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
                    OutputRefusal::kInputFile,
                    -1});
+  const std::string kNote = "notes on the walk\n";
+  cases.push_back({"a note", regular(kOther, "/d/x.csv"), OutputRefusal::kNotCsv, -1});
+  cases.back().facts.leading_bytes = reinterpret_cast<const unsigned char*>(kNote.data());
+  cases.back().facts.leading_size = static_cast<long>(kNote.size());
+  cases.push_back(
+      {"a note standard error appends to", regular(kOther, "/d/log"), OutputRefusal::kNone, 2});
+  cases.back().facts.leading_bytes = reinterpret_cast<const unsigned char*>(kNote.data());
+  cases.back().facts.leading_size = static_cast<long>(kNote.size());
+  cases.back().facts.streams[1] = kLog;
+  const FileIdentity kWritten[] = {{7, 300}, kOther};
+  cases.push_back(
+      {"written by this run", regular(kOther, "/d/x.csv"), OutputRefusal::kWrittenThisRun, -1});
+  cases.back().facts.written_this_run = kWritten;
+  cases.back().facts.written_count = 2;
+  cases.push_back({"not written by this run", regular(FileIdentity{7, 400}, "/d/x.csv"),
+                   OutputRefusal::kNone, -1});
+  cases.back().facts.written_this_run = kWritten;
+  cases.back().facts.written_count = 2;
   for (FileKind kind : {FileKind::kBlockDevice, FileKind::kOther}) {
     cases.push_back({"a disk, a socket or a folder",
                      {kind, kOther, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
@@ -149,6 +207,9 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
     EXPECT_EQ(verdict.refusal, c.refusal) << c.what;
     if (verdict.refusal == OutputRefusal::kNone) {
       EXPECT_EQ(verdict.standard_stream, c.standard_stream) << c.what;
+    }
+    if (verdict.refusal == OutputRefusal::kWrittenThisRun) {
+      EXPECT_EQ(verdict.written_index, 1u) << c.what;
     }
     EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck ||
                   verdict.refusal == OutputRefusal::kNotAFile,

@@ -16,7 +16,7 @@ cd "$work" || exit 1
 # Empty, so that its name alone keeps it (a track file's NUL bytes would too).
 : > notes.trb
 cp notes.trb notes.before
-printf 'plain\r\n' > plain.csv
+printf '9.000000 , 9.000000 , "1"\r\n' > plain.csv
 unchanged() { cmp -s notes.trb notes.before; }
 
 # Stopped when it has found out.csv no link, before it opens it. A stop

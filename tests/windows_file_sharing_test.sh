@@ -66,7 +66,7 @@ release
 expect_refused KeloTrackTail.csv read 'KeloTrackTail.csvcouldnotopend!\r\n'
 
 # Locked by another run under Wine: a Linux run is kept out.
-printf 'held\r\n' > KeloTrackTail.csv
+printf '9.000000 , 9.000000 , "1"\r\n' > KeloTrackTail.csv
 hold KeloTrackTail.csv lock
 timeout -k 2 20 "$linux_program" -quiet </dev/null >console.txt 2>errors.txt
 status=$?
