@@ -28,8 +28,7 @@ bool NamesTrackFile(const char* argument, TrackFileTest leads_to_track_file) {
   return IsTrackTailName(argument) || leads_to_track_file(argument);
 }
 
-CommandLine ParseCommandLine(int argc, const char* const* argv,
-                             TrackFileTest leads_to_track_file) {
+CommandLine ParseCommandLine(int argc, const char* const* argv, TrackFileTest leads_to_track_file) {
   CommandLine line = {Action::kConvert, false, nullptr, false, argc, argc};
   const bool quiet = argc >= 2 && IsQuietOption(argv[1]);
   const int first = quiet ? 2 : 1;

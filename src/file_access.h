@@ -189,10 +189,10 @@ enum class Replaced { kWhole, kUnchanged, kNotReplaced, kHeld };
 // (on POSIX its mode and group, on Windows its access list and attributes),
 // flushes it to the disk and renames it over name: the old content stays
 // whole until the new one is in its place. The new file is locked as the
-// output is; one left by a run that was killed is removed first. POSIX keeps file open and locked until the
-// rename is done, and holds off signals that would end the program until
-// then; Windows, which renames over no open file, closes it just before.
-// For kWhole, identity is the new file's, where it can be read.
+// output is; one left by a run that was killed is removed first. POSIX keeps file open and locked
+// until the rename is done, and holds off signals that would end the program until then; Windows,
+// which renames over no open file, closes it just before. For kWhole, identity is the new file's,
+// where it can be read.
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
                          std::size_t size, std::optional<FileIdentity>* identity,
                          const char** cause);

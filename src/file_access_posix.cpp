@@ -141,7 +141,6 @@ bool HeldByAnotherRun(int file) {
   return fcntl(file, F_SETLK, &whole_file) != 0 && (errno == EAGAIN || errno == EACCES);
 }
 
-
 bool HasAccessList(int file) { return fgetxattr(file, "system.posix_acl_access", nullptr, 0) >= 0; }
 
 }  // namespace

@@ -396,8 +396,8 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     }
     const HANDLE left = CreateFileW(wide_replacement, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const bool held = left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION
-                                                   : !LockWhole(left);
+    const bool held =
+        left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION : !LockWhole(left);
     if (left != INVALID_HANDLE_VALUE) CloseHandle(left);
     if (held) {
       if (cause) *cause = "held by another run of trb2csv";

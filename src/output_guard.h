@@ -49,11 +49,11 @@ enum class OutputRefusal {
   kInputFile,      // the track file that was read
   kTrackTailFile,  // named *.trb, or reached through such a name
   kNotText,
-  kNotCsv,           // text, but its first line is not numbers
-  kWrittenThisRun,   // the CSV file of an earlier track file of this run
-  kDeviceName,   // a Windows device name with an extension
-  kCannotCheck,  // a fact could not be read: cause says which
-  kNotAFile,     // a block device, a socket or a folder: cause says which
+  kNotCsv,          // text, but its first line is not numbers
+  kWrittenThisRun,  // the CSV file of an earlier track file of this run
+  kDeviceName,      // a Windows device name with an extension
+  kCannotCheck,     // a fact could not be read: cause says which
+  kNotAFile,        // a block device, a socket or a folder: cause says which
 };
 
 // What a name leads to before anything is opened: every name on its chain
@@ -101,8 +101,8 @@ struct OutputFacts {
 
 struct OutputVerdict {
   OutputRefusal refusal;
-  const char* cause;    // for kCannotCheck
-  int standard_stream;  // 1 or 2 if that stream writes to the output, else -1
+  const char* cause;              // for kCannotCheck
+  int standard_stream;            // 1 or 2 if that stream writes to the output, else -1
   std::size_t written_index = 0;  // for kWrittenThisRun: which of written_this_run
 };
 

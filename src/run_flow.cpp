@@ -394,7 +394,8 @@ int RunConverter(int argc, const char* const* argv) {
   if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
   bool converted = false;
   if (line.action == Action::kConvertTrackFiles) {
-    converted = ConvertTrackFiles(argc - line.first_track_argument, argv + line.first_track_argument);
+    converted =
+        ConvertTrackFiles(argc - line.first_track_argument, argv + line.first_track_argument);
   } else if (line.name_too_long) {
     RefuseLongName(argv[1]);
   } else {
