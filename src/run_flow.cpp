@@ -20,23 +20,26 @@ namespace {
 
 constexpr std::size_t kNameFieldSize = kMaxNameLength + 1;  // and a terminating zero
 
-const char kUsageLine[] = "Usage: trb2csv [-quiet | NAME | TRACK.trb... | --help | --version]\n";
+const char kUsageLine[] =
+    "Usage: trb2csv [-quiet | NAME | [-quiet] TRACK.trb... | --help | --version]\n";
 
 void PrintUsage() {
   PrintText(stdout,
             "%s"
             "Reads ceTrackTail.trb in the current folder and writes its track as CSV lines\n"
             "of latitude, longitude and point number to KeloTrackTail.csv, or to NAME\n"
-            "(a NAME that starts with - is written ./-NAME). Track files named instead\n"
-            "(TRACK.trb, one or several, as dropped on trb2csv.exe) are each converted\n"
-            "into a CSV file beside them, TRACK.csv.\n"
+            "(a NAME that starts with - is written ./-NAME). When any argument names a\n"
+            "track file (TRACK.trb, one or several, as dropped on trb2csv.exe), each is\n"
+            "converted into a CSV file beside it, TRACK.csv, also after -quiet; other\n"
+            "words are left alone, and a CSV file is written once.\n"
             "\n"
             "  -quiet     no banner, no summary and no closing key wait\n"
             "  --help     this text\n"
             "  --version  the version\n"
             "\n"
             "Never overwritten: the track file itself, any file named *.trb (also through\n"
-            "a link), and any file that is not text (a NUL byte in its first 4 KiB).\n"
+            "a link), any file that is not text (a NUL byte in its first 4 KiB), and any\n"
+            "text whose first line is not numbers (a GPX track, a web page, a note).\n"
             "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
             "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
 #ifdef _WIN32
@@ -51,9 +54,9 @@ void PrintUsage() {
 // The hint for a name that was taken for the track file rather than the CSV.
 void PrintTrackFileHint(const char* output_name) {
   PrintCause(output_name,
-             "a track file is never overwritten; the one argument names the CSV file to "
-             "write, or an existing track file to convert beside itself, and without one the "
-             "track is read from ceTrackTail.trb in the current folder");
+             "a track file is never overwritten; an argument that ends in .trb names a track "
+             "file to convert beside itself, another the CSV file to write, and without one "
+             "the track is read from ceTrackTail.trb in the current folder");
 }
 
 void PromptAndWait() {
