@@ -61,6 +61,7 @@ TEST(OutputGuard, OnlyLinesOfNumbersAreACsvFile) {
       {"a blank first line", "\r\n1,2,3\r\n", false},
       {"separators alone", " , ; \n", false},
       {"an open quote", "\"1.5, 2\n", false},
+      {"numbers without a separator", "1\"2\"\n", false},
   };
   for (const auto& c : kCases) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(c.bytes.data());
