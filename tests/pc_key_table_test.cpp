@@ -59,25 +59,34 @@ TEST(PcKeyTable, ColumnIsChosenInTheOrderAltCtrlShift) {
   }
 }
 
-// The keypad's cursor keys give its scan codes, row by row (7 8 9, 4 5 6,
-// 1 2 3, 0 .); the separate keys give the same after 0xE0, also with Shift
-// and Ctrl, and with Alt the first byte 0 and the scan code plus 80. With
-// Ctrl they give the PC BIOS's codes: the first PC's for Left, Right, End,
-// Page Down, Home (115 to 119) and Page Up (132), the later keyboards' for
-// the rest (141 to 147, in the order of their scan codes).
+// The keypad's cursor keys give its scan codes, which count up row by row
+// over the keypad (7 8 9 -, 4 5 6 +, 1 2 3, 0 .); the separate keys give the
+// same after 0xE0, also with Shift and Ctrl, and with Alt the first byte 0
+// and the scan code plus 80. With Ctrl they give the PC BIOS's codes: the
+// first PC's for Left, Right, End, Page Down, Home (115 to 119, in that
+// order) and Page Up (132), the later keyboards' for the other keys of the
+// keypad (141 to 147, in the order of their scan codes: 8 - 5 + 2 0 .).
 TEST(PcKeyTable, CursorKeysOfTheKeypadAndSeparateOnes) {
+  const std::string kKeypad = "789-456+1230.";  // scan codes 71 to 83
+  const std::string kLaterCtrl = "8-5+20.";     // Ctrl codes 141 to 147
+  const std::string kFirstCtrl = "46137";       // Ctrl codes 115 to 119
   const struct {
     std::uint16_t key;
-    int scan_code;
-    int with_ctrl;
-  } kKeypad[] = {{vk::kHome, 71, 119},  {vk::kUp, 72, 141},       {vk::kPageUp, 73, 132},
-                 {vk::kLeft, 75, 115},  {vk::kRight, 77, 116},    {vk::kEnd, 79, 117},
-                 {vk::kDown, 80, 145},  {vk::kPageDown, 81, 118}, {vk::kInsert, 82, 146},
-                 {vk::kDelete, 83, 147}};
-  for (const auto& k : kKeypad) {
-    SCOPED_TRACE(k.key);
-    const std::string scan = std::to_string(k.scan_code);
-    const std::string ctrl = std::to_string(k.with_ctrl);
+    char on_keypad;
+  } kKeys[] = {{vk::kHome, '7'},   {vk::kUp, '8'},    {vk::kPageUp, '9'}, {vk::kLeft, '4'},
+               {vk::kRight, '6'},  {vk::kEnd, '1'},   {vk::kDown, '2'},   {vk::kPageDown, '3'},
+               {vk::kInsert, '0'}, {vk::kDelete, '.'}};
+  for (const auto& k : kKeys) {
+    SCOPED_TRACE(k.on_keypad);
+    const int scan_code = 71 + static_cast<int>(kKeypad.find(k.on_keypad));
+    int with_ctrl = 132;  // Page Up
+    if (kFirstCtrl.find(k.on_keypad) != std::string::npos) {
+      with_ctrl = 115 + static_cast<int>(kFirstCtrl.find(k.on_keypad));
+    } else if (kLaterCtrl.find(k.on_keypad) != std::string::npos) {
+      with_ctrl = 141 + static_cast<int>(kLaterCtrl.find(k.on_keypad));
+    }
+    const std::string scan = std::to_string(scan_code);
+    const std::string ctrl = std::to_string(with_ctrl);
     EXPECT_EQ(Code(k.key, false, kNone), "0 " + scan);
     EXPECT_EQ(Code(k.key, false, kCtrl), "0 " + ctrl);
     EXPECT_EQ(Code(k.key, false, kShift), "none");
@@ -85,7 +94,7 @@ TEST(PcKeyTable, CursorKeysOfTheKeypadAndSeparateOnes) {
     EXPECT_EQ(Code(k.key, true, kNone), "224 " + scan);
     EXPECT_EQ(Code(k.key, true, kShift), "224 " + scan);
     EXPECT_EQ(Code(k.key, true, kCtrl), "224 " + ctrl);
-    EXPECT_EQ(Code(k.key, true, kAlt), "0 " + std::to_string(k.scan_code + 80));
+    EXPECT_EQ(Code(k.key, true, kAlt), "0 " + std::to_string(scan_code + 80));
   }
 }
 
