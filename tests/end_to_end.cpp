@@ -33,3 +33,8 @@ std::vector<std::string> Script(const std::string& name, const std::vector<std::
   prefix.insert(prefix.end(), words.begin(), words.end());
   return prefix;
 }
+
+int LoopRounds(int few, int full) {
+  const char* soak = std::getenv("TRB2CSV_SOAK");
+  return soak && std::string(soak) == "1" ? full : few;
+}

@@ -34,6 +34,10 @@ std::vector<std::string> Unprivileged();
 std::string Summary(const std::string& output, int records,
                     const std::string& input = "ceTrackTail.trb");
 
+// How many rounds a racing or swapping loop runs: a few dozen, or with
+// TRB2CSV_SOAK=1 in the environment (as CI sets it) the full count.
+int LoopRounds(int few, int full);
+
 // A prefix that runs the program through tests/NAME.sh with the words given.
 std::vector<std::string> Script(const std::string& name,
                                 const std::vector<std::string>& words = {});

@@ -37,23 +37,20 @@ TEST_F(TrackTail, WriteFailureIsReportedWithoutSummary) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-// The input under any name, any other track-tail file through any name or
-// link, and any file that is not text, are refused as outputs; nothing is
-// created or changed.
+// The input under another name, a track-tail file through a link, a file
+// that is not text and one that is no CSV file are refused as outputs;
+// nothing is created or changed (one row for each verdict: the ways to each
+// are the guard's unit table). Windows has ways of its own.
 TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   const std::string input = TrackTailFile(5, TrackBody(kFivePoints));
   const std::string other = TrackTailFile(1, TrackBody({{1.0, 2.0}}));
-  const std::string picture = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + "xy";
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb"), input));
   ASSERT_EQ(link(dir_.File("ceTrackTail.trb").c_str(), dir_.File("hard.csv").c_str()), 0);
   ASSERT_EQ(mkdir(dir_.File("From Device").c_str(), 0755), 0);
   ASSERT_TRUE(WriteFileBytes(dir_.File("mytrack.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("From Device/ceTrackTail.trb"), other));
   ASSERT_TRUE(WriteFileBytes(dir_.File("ceTrackTail.trb.bak"), other));
-  ASSERT_TRUE(WriteFileBytes(dir_.File("photo.csv"), picture));
   ASSERT_EQ(symlink("new.trb", dir_.File("dangling.csv").c_str()), 0);
-  ASSERT_EQ(symlink("dangling.csv", dir_.File("link to nothing.csv").c_str()), 0);
-  ASSERT_EQ(link(dir_.File("mytrack.trb").c_str(), dir_.File("other-hard.csv").c_str()), 0);
   const char kInput[] = " is the input file and is not overwritten!\n";
   const char kTrackTail[] = " is a track-tail file and is not overwritten!\n";
   const char kNotText[] = " is not a text file and is not overwritten!\n";
@@ -74,9 +71,7 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   // reach one by other names, or name a track file that does not exist.
   std::vector<Refusal> refusals = {{"hard.csv", kInput, kPlain},
                                    {"my hike.gpx", kNotCsv, kPlain},
-                                   {"ceTrackTail.trb.bak", kNotText, kPlain},
-                                   {"photo.csv", kNotText, kPlain},
-                                   {"other-hard.csv", kNotText, kPlain}};
+                                   {"ceTrackTail.trb.bak", kNotText, kPlain}};
   if (TestingWindowsProgram()) {
     // Windows opens a name by its full path: these name new.trb there.
     // Device names with an extension would make no file.
@@ -95,8 +90,7 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
       refusals.push_back({name, kNotOpened, kPlain});
     }
   } else {
-    refusals.insert(refusals.end(), {{"dangling.csv", kTrackTail, kPlain},
-                                     {"link to nothing.csv", kTrackTail, kPlain}});
+    refusals.push_back({"dangling.csv", kTrackTail, kPlain});
   }
   for (const auto& [name, reason, prefix] : refusals) {
     RunResult result = Run({name}, prefix);
@@ -108,7 +102,6 @@ TEST_F(TrackTail, TrackFilesAreNeverOverwritten) {
   for (const char* name : {"mytrack.trb", "From Device/ceTrackTail.trb", "ceTrackTail.trb.bak"}) {
     EXPECT_EQ(ReadFileBytes(dir_.File(name)), other) << name;
   }
-  EXPECT_EQ(ReadFileBytes(dir_.File("photo.csv")), picture);
   EXPECT_EQ(ReadFileBytes(dir_.File("my hike.gpx")), gpx);
   EXPECT_FALSE(FileExists(dir_.File("new.trb")));
 }
@@ -185,7 +178,7 @@ TEST_F(TrackTail, OneWriterAtATime) {
   }
   const std::vector<std::string> both_at_once = {
       "sh", "-c", "(cd a && exec \"$@\") & (cd b && exec \"$@\"); wait", "sh"};
-  const int pairs = launched ? 10 : 300;
+  const int pairs = launched ? 10 : LoopRounds(30, 300);
   for (int pair = 0; pair < pairs; ++pair) {
     RunResult result = Run({shared}, both_at_once);
     const std::string csv = ReadFileBytes(shared);
