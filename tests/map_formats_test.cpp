@@ -92,6 +92,25 @@ TEST(MapFormats, GeoJsonIsCutWhereTheTrackCrossesTheAntimeridian) {
   const std::string half_way = TrackBody({{0, -100}, {0, 80}});  // 180 degrees: not across
   EXPECT_NE(Document(MapFormat::kGeoJson, "h", half_way, 2).find("\"LineString\""),
             std::string::npos);
+  // Points on the antimeridian itself lie on the side of the points before
+  // them, or where they lead, of the first beside it: no step round the earth.
+  const struct {
+    std::vector<TrackPoint> points;
+    const char* geometry;
+  } kOnIt[] = {
+      {{{10, 180}, {10, -180}, {10.1, -179.9}},
+       "\"LineString\",\"coordinates\":[[-180.000000,10.000000],[-180.000000,10.000000],"
+       "[-179.900000,10.100000]]"},
+      {{{10, -180}, {10, 180}},
+       "\"LineString\",\"coordinates\":[[-180.000000,10.000000],[-180.000000,10.000000]]"},
+      {{{10, 179.9}, {10, 180}, {10.1, -179.9}},
+       "\"MultiLineString\",\"coordinates\":[[[179.900000,10.000000],[180.000000,10.000000]],"
+       "[[-180.000000,10.000000],[-179.900000,10.100000]]]"},
+  };
+  for (const auto& c : kOnIt) {
+    const std::string document = Document(MapFormat::kGeoJson, "m", TrackBody(c.points), 3);
+    EXPECT_NE(document.find(c.geometry), std::string::npos) << document;
+  }
 }
 
 TEST(MapFormats, LongestTrackWithTheLongestNameFitsTheBuffer) {

@@ -126,35 +126,56 @@ char* AppendPosition(char* text, double longitude, double latitude) {
   return Append(FormatFixed6(latitude, text), "]");
 }
 
-// Where the step from one position to the next is the shorter way across
-// the antimeridian, the latitude at which it crosses, on a straight line in
-// longitude and latitude; false if it does not cross.
-bool CrossesAntimeridian(double from_longitude, double from_latitude, double to_longitude,
-                         double to_latitude, double* latitude) {
-  if (std::fabs(to_longitude - from_longitude) <= 180) return false;
-  const double east = from_longitude > to_longitude ? 180 : -180;  // the meridian it leaves by
-  const double unwrapped = to_longitude + 2 * east;
-  const double share = (east - from_longitude) / (unwrapped - from_longitude);
-  *latitude = from_latitude + share * (to_latitude - from_latitude);
-  return true;
-}
+// The positions of a track as GeoJSON takes them (RFC 7946, 3.1.9): cut
+// into parts where a step, the shorter way round, crosses the antimeridian,
+// at the latitude where it crosses on a straight line in longitude and
+// latitude. A point on the antimeridian itself is on the side of the points
+// before it (of the first point beside it, where it leads), so that -180 and
+// 180 next to each other are no step round the earth.
+class AntimeridianPath {
+ public:
+  explicit AntimeridianPath(double first_side) : side_(first_side < 0 ? -180 : 180) {}
 
-// A track that crosses the antimeridian is cut there into the parts of a
-// MultiLineString, as RFC 7946 (3.1.9) asks.
+  // The next position; calls cut(leaving, latitude) first where the step to
+  // it crosses: leaving is the meridian (180 or -180) it leaves by. Returns
+  // the longitude to write.
+  template <typename Cut>
+  double Step(double longitude, double latitude, Cut cut) {
+    if (std::fabs(longitude) == 180) longitude = side_;
+    if (started_ && std::fabs(longitude - longitude_) > 180) {
+      const double leaving = longitude_ > longitude ? 180 : -180;
+      const double share = (leaving - longitude_) / (longitude + 2 * leaving - longitude_);
+      cut(leaving, latitude_ + share * (latitude - latitude_), share == 0);
+    }
+    started_ = true;
+    longitude_ = longitude;
+    latitude_ = latitude;
+    if (std::fabs(longitude) < 180) side_ = longitude < 0 ? -180 : 180;
+    return longitude;
+  }
+
+ private:
+  double side_;
+  bool started_ = false;
+  double longitude_ = 0;
+  double latitude_ = 0;
+};
+
 std::size_t WriteGeoJsonTrack(const char* name, const unsigned char* records, std::int32_t loaded,
                               std::int32_t count, char* json) {
   std::int32_t points = 0;
-  bool crosses = false;
-  double previous[2] = {0, 0};  // longitude, latitude
-  double crossing;
-  WalkPointsOnTheEarth(records, loaded, count, [&](double latitude, double longitude) {
-    crosses = crosses || (points > 0 && CrossesAntimeridian(previous[0], previous[1], longitude,
-                                                            latitude, &crossing));
-    previous[0] = longitude;
-    previous[1] = latitude;
-    ++points;
+  double first_side = 0;  // of the first point off the antimeridian, or of the first
+  WalkPointsOnTheEarth(records, loaded, count, [&](double, double longitude) {
+    if (points++ == 0 || (std::fabs(first_side) == 180 && std::fabs(longitude) < 180)) {
+      first_side = longitude;
+    }
   });
   if (points == 0) return 0;
+  bool crosses = false;
+  AntimeridianPath look(first_side);
+  WalkPointsOnTheEarth(records, loaded, count, [&](double latitude, double longitude) {
+    look.Step(longitude, latitude, [&crosses](double, double, bool) { crosses = true; });
+  });
   const char* geometry = points == 1 ? "Point" : crosses ? "MultiLineString" : "LineString";
   char* end =
       AppendJsonEscaped(Append(json, "{\"type\":\"Feature\",\"properties\":{\"name\":\""), name);
@@ -162,20 +183,18 @@ std::size_t WriteGeoJsonTrack(const char* name, const unsigned char* records, st
   end = AppendText(end, points == 1 ? "\",\"coordinates\":"
                         : crosses   ? "\",\"coordinates\":[["
                                     : "\",\"coordinates\":[");
-  std::int32_t written = 0;
+  AntimeridianPath path(first_side);
+  bool written = false;
   WalkPointsOnTheEarth(records, loaded, count, [&](double latitude, double longitude) {
-    if (written > 0) {
-      if (CrossesAntimeridian(previous[0], previous[1], longitude, latitude, &crossing)) {
-        const double leaving = previous[0] > longitude ? 180 : -180;
-        end = AppendPosition(Append(end, ","), leaving, crossing);
-        end = AppendPosition(Append(end, "],["), -leaving, crossing);
-      }
-      end = Append(end, ",");
-    }
+    // A part ends on the meridian it leaves by, unless its last point lies
+    // there, and the next begins on the other side.
+    longitude = path.Step(longitude, latitude, [&end](double leaving, double at, bool on_it) {
+      if (!on_it) end = AppendPosition(Append(end, ","), leaving, at);
+      end = AppendPosition(Append(end, "],["), -leaving, at);
+    });
+    if (written) end = Append(end, ",");
     end = AppendPosition(end, longitude, latitude);
-    previous[0] = longitude;
-    previous[1] = latitude;
-    ++written;
+    written = true;
   });
   end = AppendText(end, points == 1 ? "}}" : crosses ? "]]}}" : "]}}");
   return static_cast<std::size_t>(end - json);
