@@ -135,7 +135,7 @@ class TileInterception:
     tile, or a failure for the tiles whose address holds `failing`. Records
     every tile asked for."""
 
-    def __init__(self, driver, failing="/0/0/0."):
+    def __init__(self, driver, failing="/0/0/0.", refusing=None):
         address = driver.capabilities["goog:chromeOptions"]["debuggerAddress"]
         targets = json.load(urllib.request.urlopen(f"http://{address}/json", timeout=10))
         target = next(t for t in targets if t["id"] == driver.current_window_handle)
@@ -143,9 +143,10 @@ class TileInterception:
                                                   suppress_origin=True)
         self.requested = []
         self.failing = failing
+        self.refusing = refusing
         self.tile = base64.b64encode(png(256, 256, (200, 220, 200))).decode()
         self.lock = threading.Lock()
-        self.send("Fetch.enable", {"patterns": [{"urlPattern": TILES + "*", "requestStage": "Request"}]})
+        self.send("Fetch.enable", {"patterns": [{"urlPattern": "https://*", "requestStage": "Request"}]})
         self.thread = threading.Thread(target=self.serve, daemon=True)
         self.thread.start()
 
@@ -163,12 +164,17 @@ class TileInterception:
                 continue
             request = message["params"]
             self.requested.append(request["request"]["url"])
-            if self.failing in request["request"]["url"]:
+            url = request["request"]["url"]
+            if self.failing and self.failing in url or not url.startswith(TILES):
                 self.send("Fetch.failRequest", {"requestId": request["requestId"], "errorReason": "Failed"})
             else:
+                # Refused as OpenStreetMap refuses a request without Referer:
+                # an error picture with status 403.
                 self.send("Fetch.fulfillRequest", {
-                    "requestId": request["requestId"], "responseCode": 200, "body": self.tile,
-                    "responseHeaders": [{"name": "Content-Type", "value": "image/png"}]})
+                    "requestId": request["requestId"], "body": self.tile,
+                    "responseCode": 403 if self.refusing and self.refusing in url else 200,
+                    "responseHeaders": [{"name": "Content-Type", "value": "image/png"},
+                                        {"name": "Access-Control-Allow-Origin", "value": "*"}]})
 
     def close(self):
         self.socket.close()
@@ -266,7 +272,8 @@ class Page:
             "const done = arguments[0]; axe.run(document).then((r) => done(r.violations))")
         for violation in result:
             fail(f"{case}: axe-core: {violation['id']}: {violation['help']} "
-                 f"({len(violation['nodes'])} nodes)")
+                 f"({len(violation['nodes'])} nodes, the first {violation['nodes'][0]['target']}: "
+                 f"{violation['nodes'][0].get('failureSummary', '')})")
 
     def save_picture(self, path):
         """A picture of the whole page, below the window too."""
@@ -447,6 +454,9 @@ def several_tracks_and_equal_names(p):
     if len(results) != 4 or len(legend) != 3 or len(p.polylines()) != 3:
         fail(f"four files: {len(results)} listed, {len(legend)} in the legend, "
              f"{len(p.polylines())} drawn")
+    said = p.element("#announcement").get_attribute("textContent")
+    if said != "4 tracks, 2 not track-tail files, 1 without a point on the earth":
+        fail(f"four files: a screen reader is told {said!r}")
     gpx_button = p.element(".save-all-gpx")
     if gpx_button.text != "Save all 3 tracks as one GPX":
         fail(f"Save all says {gpx_button.text!r}")
@@ -494,6 +504,26 @@ def several_tracks_and_equal_names(p):
         f.write(p.saved(p.element(".save-all-gpx"), "tracks.gpx", lambda d: d.rstrip().endswith(b"</gpx>")))
     if gpsbabel_track_names("gpx", path) != [n.replace(".trb", "") for n in expected]:
         fail(f"three tracks of one name are saved as {gpsbabel_track_names('gpx', path)}")
+    # Each saved under the number the page shows, also under the console's name.
+    second = p.elements(".track-result")[1]
+    for kind, name, end in [("gpx", "ceTrackTail (2).gpx", b"</gpx>\n"),
+                            ("default", "KeloTrackTail (2).csv", b"\r\n")]:
+        if not p.saved(second.find_element(By.CLASS_NAME, f"save-{kind}"), name,
+                       lambda d, end=end: d.endswith(end) and b"54.5" in d):
+            fail(f"the second of three files of one name is not saved as {name}")
+
+    # Names in isolates of their own: one with an unclosed right-to-left
+    # override turns no other text around it, nor the buttons' names.
+    p.pick(("walk\u202e.trb", sample_bytes), ("other.trb", sample_bytes))
+    for where in ["#legend li", "#drawing-summary", ".track-result h3", ".track-result .save-named"]:
+        names = p.js("return [...document.querySelectorAll(arguments[0])].map(e => "
+                     "[...e.querySelectorAll('bdi')].map(b => b.textContent).join('|'))", where)
+        if not names or not names[0].startswith("walk\u202e"):
+            fail(f"{where}: the names are not isolated: {names}")
+    # The save buttons of each track name it, for a screen reader.
+    labels = p.js("return [...document.querySelectorAll('.track-result .save-gpx')].map(b => b.textContent)")
+    if labels != ["Save as GPX of walk\u202e.trb", "Save as GPX of other.trb"]:
+        fail(f"the save buttons do not name their tracks: {labels}")
 
 
 @scenario
@@ -511,6 +541,12 @@ def across_the_antimeridian(p):
         problem = map_file_problems(kind, data)
         if problem or (kind == "geojson" and b"MultiLineString" not in data):
             fail(f"across the date line: the {kind}: {problem or data[:200]}")
+    # Two walks 11 km apart on both sides of it are drawn side by side.
+    p.pick(("west.trb", track_file(2, [(10.0, -179.95), (10.01, -179.951)])),
+           ("east.trb", track_file(2, [(10.0, 179.95), (10.01, 179.951)])))
+    bar = p.element("#drawing .scale-label").text
+    if not re.match(r"^\d+ (m|km)$", bar) or (bar.endswith(" km") and int(bar.split()[0]) > 20):
+        fail(f"walks on both sides of the date line: a scale bar of {bar}")
 
 
 @scenario
@@ -612,8 +648,8 @@ def a_phone(p):
     long_name = "ceTrackTail_20240601_Alster_Rundweg_abends_Kopie.trb"
     p.pick((long_name, sample_bytes), ("x" * 240 + ".trb", sample_bytes))
     width = p.js("return document.documentElement.scrollWidth")
-    drawing = p.js("return document.getElementById('drawing').getBoundingClientRect().height + "
-                   "document.getElementById('view-controls').getBoundingClientRect().height")
+    drawing = p.js("return ['drawing', 'view-tools', 'view-controls'].reduce((sum, id) => sum + "
+                   "document.getElementById(id).getBoundingClientRect().height, 0)")
     labels = p.js("return [...document.querySelectorAll('#drawing text')].map(t => t.getBoundingClientRect().height)")
     small = p.js("return [...document.querySelectorAll('button, .button, .switch, summary')]"
                  ".filter(b => b.offsetParent && b.getBoundingClientRect().height < 44).length")
@@ -627,9 +663,42 @@ def a_phone(p):
     p.driver.get("file://" + page)
     p.runs = 0
     p.pick(("ceTrackTail.trb", sample_bytes))
-    if p.js("return document.getElementById('drawing').getBoundingClientRect().height + "
-            "document.getElementById('view-controls').getBoundingClientRect().height") > 800:
+    if p.js("return ['drawing', 'view-tools', 'view-controls'].reduce((sum, id) => sum + "
+            "document.getElementById(id).getBoundingClientRect().height, 0)") > 800:
         fail("1,280 × 800: the drawing and its controls are higher than the window")
+
+
+@scenario
+def controls_beside_the_drawing(p):
+    """Right after a pick of four tracks, the zoom buttons, Show all and the
+    Map switch are in the window without scrolling, at 1,280 × 720 and on a
+    390 × 844 phone; the buttons zoom, and a skip link leads to the drawing."""
+    four = [(f"walk {i}.trb", sample_bytes) for i in range(4)]
+    controls = "return ['zoom-in', 'zoom-out', 'reset-view', 'map-switch'].map(id => { const b = " \
+               "document.getElementById(id).getBoundingClientRect(); " \
+               "return b.top >= 0 && b.bottom <= innerHeight && b.height > 0; })"
+    for width, height, mobile in [(1280, 720, False), (390, 844, True)]:
+        p.resize(width, height, mobile)
+        p.driver.get("file://" + page)
+        p.runs = 0
+        p.pick(*four)
+        if p.js("return scrollY") != 0 or not all(p.js(controls)):
+            fail(f"{width} × {height}: the controls are not all in the window: {p.js(controls)}")
+    before = p.view()
+    p.element("#zoom-in").click()
+    zoomed = p.view()
+    p.element("#zoom-out").click()
+    p.element("#zoom-out").click()
+    p.element("#reset-view").click()
+    if zoomed == before or p.view() != before:
+        fail(f"the zoom buttons: {before} → {zoomed} → {p.view()}")
+    skip = p.element("#skip")
+    if skip.get_attribute("hidden") is not None:
+        fail("no skip link to the drawing")
+    p.js("document.getElementById('skip').focus()")
+    skip.send_keys("\n")
+    if p.js("return document.activeElement.id") != "drawing":
+        fail("the skip link does not lead to the drawing")
 
 
 def luminance(colour):
@@ -663,6 +732,12 @@ def colours_and_scale(p):
         for colour, _ in styles:
             if contrast(colour, page_colour) < 3 or colour == marks:
                 fail(f"{scheme}: {colour} on {page_colour}: {contrast(colour, page_colour):.2f}:1")
+        # The marks and their halo: one of them stands out from a light map
+        # (OpenStreetMap's land), the other from the page.
+        halo = p.js("return getComputedStyle(document.querySelector('#drawing .start-halo')).stroke")
+        light_map = "rgb(242, 239, 233)"
+        if contrast(marks, page_colour) < 3 or max(contrast(marks, light_map), contrast(halo, light_map)) < 3:
+            fail(f"{scheme}: marks {marks} with a halo {halo}, on {page_colour} and on a light map")
     p.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
     p.pick(("walk.trb", sample_bytes))
     drawing = p.element("#drawing")
@@ -683,17 +758,23 @@ def colours_and_scale(p):
 @scenario
 def the_map(p):
     """Off at load and making no request; on, the tiles of the sample's area,
-    served here by the browser's interception, under the tracks, with the
-    attribution; a tile that fails leaves the grid; off again, no request."""
+    served here by the browser's interception, fetched and drawn under the
+    tracks, with the attribution; a refusal (403 with a picture) and a
+    failure draw no picture and are said beside the map, with the Referer
+    that a page opened from a file lacks; an address that cannot be used is
+    said; off again, no request."""
     tiles = TileInterception(p.driver)
+    switch = p.element("#map-switch")
+    pictures = "return [...document.querySelectorAll('#drawing image')]"
     try:
         p.pick(("walk.trb", sample_bytes))
-        if p.element("#map-switch").is_selected() or tiles.requested:
+        if switch.is_selected() or tiles.requested:
             fail(f"the map is on at load, or tiles were asked for: {tiles.requested[:3]}")
-        p.element("#map-switch").click()
-        # Every picture in the drawing asked for, as the interception sees it.
-        pictures = p.js("return [...document.querySelectorAll('#drawing image')].map(i => i.href.baseVal)")
-        WebDriverWait(p.driver, 20).until(lambda _: pictures and set(pictures) <= set(tiles.requested))
+        switch.click()
+        # Every picture in the drawing asked for, and drawn from its answer.
+        shown = p.js(pictures + ".map(i => i.dataset.tile)")
+        WebDriverWait(p.driver, 20).until(lambda _: shown and set(shown) <= set(tiles.requested) and
+                                          p.js(pictures + ".every(i => i.href.baseVal.startsWith('blob:'))"))
         zooms = {int(url.split("/")[-3]) for url in tiles.requested}
         wanted = set()
         for latitude, longitude in [(53.558, 10.004), (53.573, 10.005), (53.565, 9.997)]:
@@ -708,19 +789,47 @@ def the_map(p):
                 link.get_attribute("href") != "https://www.openstreetmap.org/copyright":
             fail("the map without its attribution")
         p.accessible("the map")
-        # A tile that fails: the grid shows through, and the page goes on.
-        tiles.failing = "/"
-        p.element("#drawing").send_keys("-")
-        p.element("#drawing").send_keys("-")
-        if not p.elements("#drawing .grid") or not p.polylines():
-            fail("after failed tiles: no grid or no track")
-        p.element("#map-switch").click()
+        p.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+        p.accessible("the map, dark")
+        p.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+        # Refused, and then failing: no picture, the grid shows through, and
+        # the page says why.
+        for answer, words in [("refused", ["refused", "403", "Referer", "web server"]),
+                              ("failed", ["could not be fetched"])]:
+            switch.click()
+            tiles.refusing, tiles.failing = ("/", None) if answer == "refused" else (None, "/")
+            switch.click()
+            WebDriverWait(p.driver, 20).until(lambda _: p.element("#map-status").text)
+            status = p.element("#map-status").text
+            if p.js(pictures + ".filter(i => i.href.baseVal).length") or \
+                    not all(w in status for w in words) or not p.elements("#drawing .grid"):
+                fail(f"{answer} tiles: pictures drawn, or the page says {status!r}")
+        tiles.refusing = tiles.failing = None
+
+        # Addresses that cannot be used, and another server's attribution.
+        settings = "const a = document.getElementById('tile-address'); a.value = arguments[0]; " \
+                   "a.dispatchEvent(new Event('change'))"
+        for address, words in [("http://tile.example.org/{z}/{x}/{y}.png", "https://"),
+                               ("https://{s}.tile.example.org/{z}/{x}/{y}.png", "{s}")]:
+            p.js(settings, address)
+            if words not in p.element("#tile-address-problem").get_attribute("textContent") or \
+                    p.element("#tile-address").get_attribute("aria-invalid") != "true":
+                fail(f"the address {address} is not said to be wrong")
+        p.js(settings, "https://tiles.example.org/{z}/{x}/{y}.png")
+        if p.element("#attribution").text != "Map pictures from tiles.example.org":
+            fail(f"another server's attribution: {p.element('#attribution').text!r}")
+        p.js(settings, TILES + "{z}/{x}/{y}.png")
+
+        switch.click()
         asked = len(tiles.requested)
         for key in "++-":
             p.element("#drawing").send_keys(key)
         # Tiles are asked for by the pictures in the drawing alone.
-        if len(tiles.requested) != asked or p.elements("#drawing image"):
-            fail("the map switched off still asks for tiles")
+        if len(tiles.requested) != asked or p.elements("#drawing image") or \
+                p.element("#map-status").text:
+            fail("the map switched off still asks for tiles, or says something")
     finally:
         tiles.close()
 

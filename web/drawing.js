@@ -12,6 +12,7 @@ const TILE_SIZE = 256;
 // decimals tell, in numbers that a browser reads fast and exactly.
 const DECIMETRES_PER_UNIT = 2 * Math.PI * EARTH_RADIUS * 10;
 const MAX_TILE_ZOOM = 19;
+const ZOOM_STEP = 1.25;  // of a key or a button
 // Six hues that differ in lightness as well, each with 3:1 contrast on a
 // white and on a black page, and four dashes: twelve tracks differ in both,
 // so that they are told apart without telling red from green. The marks are
@@ -91,9 +92,26 @@ function element(name, attributes, parent, text) {
   return node;
 }
 
-// The drawing in the SVG element svg; hint shows why the wheel did not zoom.
-// tileRequested(url) is told of each map tile asked for.
-function createDrawing(svg, hint) {
+// A map tile's picture, from a successful answer alone: an error page that
+// a server sends as a picture (403 "Access blocked") is no map. Sent with
+// the page's origin as Referer, where it has one (a page opened from a file
+// has none). Resolves to the picture's address in this page, or rejects
+// with the answer's status (0 when there was no answer).
+async function fetchTile(url) {
+  let answer;
+  try {
+    answer = await fetch(url, { referrerPolicy: "origin", credentials: "omit" });
+  } catch {
+    throw { status: 0 };
+  }
+  const picture = answer.ok ? await answer.blob() : null;
+  if (!picture || !picture.type.startsWith("image/")) throw { status: answer.status };
+  return URL.createObjectURL(picture);
+}
+
+// The drawing in the SVG element svg; hint shows why the wheel did not zoom,
+// and mapProblem(status) is told when a map tile cannot be had.
+function createDrawing(svg, hint, mapProblem) {
   const measure = document.createElement("canvas").getContext("2d");
   let tracks = [];  // { x: [], y: [], style, line, halo }: in world units, and drawn
   let origin = null;  // of the lines' points
@@ -106,7 +124,8 @@ function createDrawing(svg, hint) {
 
   function size() {
     const width = Math.max(280, svg.parentElement.clientWidth || 800);
-    const controls = document.getElementById("view-controls")?.offsetHeight ?? 0;
+    const controls = ["view-tools", "view-controls"]
+      .reduce((sum, id) => sum + (document.getElementById(id)?.offsetHeight ?? 0), 0);
     return { width, room: Math.max(220, window.innerHeight - controls - 24) };
   }
 
@@ -166,14 +185,20 @@ function createDrawing(svg, hint) {
         let image = tiles.get(key);
         if (image === null) continue;  // it failed: the grid shows through
         if (!image) {
-          image = document.createElementNS(SVG, "image");
-          image.addEventListener("error", () => {
+          const fetched = document.createElementNS(SVG, "image");
+          fetched.dataset.tile = url;
+          fetched.setAttribute("preserveAspectRatio", "none");
+          tiles.set(key, fetched);
+          fetchTile(url).then((picture) => {
+            if (tiles.get(key) === fetched) fetched.setAttribute("href", picture);
+            else URL.revokeObjectURL(picture);
+          }, (problem) => {
+            if (tiles.get(key) !== fetched) return;
             tiles.set(key, null);
-            image.remove();
+            fetched.remove();
+            mapProblem(problem.status);
           });
-          image.setAttribute("href", url);
-          image.setAttribute("preserveAspectRatio", "none");
-          tiles.set(key, image);
+          image = fetched;
         }
         const size = view.scale / n + 0.5;  // no seam between tiles
         image.setAttribute("x", px(tx / n));
@@ -183,7 +208,14 @@ function createDrawing(svg, hint) {
         parent.append(image);
       }
     }
-    for (const key of tiles.keys()) if (!shown.has(key) && tiles.get(key)) tiles.delete(key);
+    for (const key of tiles.keys()) if (!shown.has(key) && tiles.get(key)) forget(key);
+  }
+
+  // A tile no longer shown, and its picture.
+  function forget(key) {
+    const picture = tiles.get(key)?.getAttribute("href");
+    if (picture) URL.revokeObjectURL(picture);
+    tiles.delete(key);
   }
 
   function draw() {
@@ -219,8 +251,10 @@ function createDrawing(svg, hint) {
     for (const longitude of longitudes.values) {
       const x = px(worldX(longitude));
       element("line", { class: "grid", x1: x, x2: x, y1: margin.top, y2: margin.top + plotHeight }, plot);
-      element("text", { x, y: margin.top + plotHeight + 17, "text-anchor": "middle" }, svg,
-        `${wrapped(longitude).toFixed(longitudes.decimals)}°`);
+      // A label that would stand out of the drawing is left out.
+      const label = `${wrapped(longitude).toFixed(longitudes.decimals)}°`;
+      if (x + labelWidth(label) / 2 > width) continue;
+      element("text", { x, y: margin.top + plotHeight + 17, "text-anchor": "middle" }, svg, label);
     }
     latitudes.values.forEach((latitude, i) => {
       const y = py(worldY(latitude));
@@ -240,6 +274,7 @@ function createDrawing(svg, hint) {
     // a ring, so both show where a track ends where it started.
     for (const t of tracks) {
       const last = t.x.length - 1;
+      element("circle", { class: "start-halo", cx: px(t.x[0]), cy: py(t.y[0]), r: 9 }, plot);
       element("circle", { class: "start", cx: px(t.x[0]), cy: py(t.y[0]), r: 9 }, plot);
       element("rect", { class: "end", x: px(t.x[last]) - 5, y: py(t.y[last]) - 5, width: 10,
         height: 10 }, plot);
@@ -346,10 +381,10 @@ function createDrawing(svg, hint) {
     const { centreX, centreY, plotWidth } = drawing.layout;
     const step = plotWidth / 10;
     const actions = {
-      "+": () => zoomAt(1.25, centreX, centreY),
-      "=": () => zoomAt(1.25, centreX, centreY),
-      "-": () => zoomAt(0.8, centreX, centreY),
-      "−": () => zoomAt(0.8, centreX, centreY),
+      "+": () => zoomAt(ZOOM_STEP, centreX, centreY),
+      "=": () => zoomAt(ZOOM_STEP, centreX, centreY),
+      "-": () => zoomAt(1 / ZOOM_STEP, centreX, centreY),
+      "−": () => zoomAt(1 / ZOOM_STEP, centreX, centreY),
       ArrowLeft: () => panBy(step, 0),
       ArrowRight: () => panBy(-step, 0),
       ArrowUp: () => panBy(0, step),
@@ -374,8 +409,14 @@ function createDrawing(svg, hint) {
     layout: null,
     // Shows these tracks, each { points: [latitude, longitude, ...], style }, all in view.
     show(shown) {
+      // Each track the short way round, and all of them from the first one's
+      // start: tracks on both sides of the antimeridian lie side by side.
+      let reference = null;
       tracks = shown.map((t) => {
         const longitudes = unwrappedLongitudes(t.points);
+        reference ??= longitudes[0];
+        const turns = Math.round((reference - longitudes[0]) / 360);
+        for (let i = 0; i < longitudes.length; ++i) longitudes[i] += 360 * turns;
         return { style: t.style, x: Array.from(longitudes, worldX),
           y: Array.from(longitudes, (_, i) => worldY(t.points[2 * i])) };
       });
@@ -402,10 +443,14 @@ function createDrawing(svg, hint) {
     // The map under the tracks, from tiles at address ({z}, {x} and {y} in it).
     setMap(on, address) {
       map = { on, address };
-      tiles.clear();
+      for (const key of [...tiles.keys()]) forget(key);
       draw();
     },
     zoomAt,
+    // Zoom in (factor above 1) or out about the plot's centre.
+    zoomBy(factor) {
+      if (drawing.layout) zoomAt(factor, drawing.layout.centreX, drawing.layout.centreY);
+    },
     // Where a point is drawn, in the drawing's pixels (for the tests).
     pixelOf(latitude, longitude) {
       const { centreX, centreY } = drawing.layout;

@@ -16,7 +16,7 @@ const state = {
   formats: null,  // the module's map formats
   tracks: [],  // the files shown, converted
 };
-const drawing = createDrawing($("drawing"), $("wheel-hint"));
+const drawing = createDrawing($("drawing"), $("wheel-hint"), showMapProblem);
 
 function fittingName(base, extension) {
   return cutToBytes(base, MAX_NAME_BYTES - encoder.encode(extension).length) + extension;
@@ -24,18 +24,21 @@ function fittingName(base, extension) {
 
 const withoutExtension = (name) => name.replace(/\.[^.]*$/, "") || "track";
 
-// How each file is named in the list, the legend and the saved tracks:
-// files of one name (every device names its file ceTrackTail.trb) get a
-// number and their date.
+// How each file is named in the list, the legend, the saved tracks and the
+// files saved: files of one name (every device names its file
+// ceTrackTail.trb) get a number, and in the page and the tracks their date;
+// the files saved of them carry the number ("ceTrackTail (2).gpx").
 function namesOf(files) {
   const total = new Map();
   for (const file of files) total.set(file.name, (total.get(file.name) ?? 0) + 1);
   const seen = new Map();
   return files.map((file) => {
-    if (total.get(file.name) === 1) return { label: file.name, track: withoutExtension(file.name) };
+    const base = withoutExtension(file.name);
+    if (total.get(file.name) === 1) return { label: file.name, track: base, base, number: "" };
     seen.set(file.name, (seen.get(file.name) ?? 0) + 1);
-    const suffix = ` (${seen.get(file.name)}), ${dateFormat.format(file.lastModified)}`;
-    return { label: file.name + suffix, track: withoutExtension(file.name) + suffix };
+    const number = ` (${seen.get(file.name)})`;
+    const suffix = `${number}, ${dateFormat.format(file.lastModified)}`;
+    return { label: file.name + suffix, track: base + suffix, base: base + number, number };
   });
 }
 
@@ -53,7 +56,8 @@ async function show(files) {
   const names = namesOf(files);
   state.tracks = files.map((file, i) => Object.assign(
     convertTrack(c, file, reads[i], names[i].track),
-    { label: names[i].label, base: withoutExtension(file.name), style: trackStyle(i) }));
+    { label: names[i].label, base: names[i].base, number: names[i].number,
+      style: trackStyle(i) }));
   // Drawn first, while the page's layout holds, which the drawing's size
   // reads, and then the list, so that the page is laid out once.
   const drawn = state.tracks.filter((t) => t.points?.length > 0);
@@ -63,6 +67,8 @@ async function show(files) {
   describe(drawn);
   $("tracks").replaceChildren(...state.tracks.map(listing));
   showSaveAll();
+  $("skip").hidden = drawn.length === 0;
+  announce(state.tracks);
   $("elapsed").textContent = (performance.now() - started).toFixed(1);
   $("elapsed").dataset.run = ++state.runs;
 }
@@ -74,8 +80,16 @@ function html(tag, attributes, ...children) {
   return node;
 }
 
-function saveButton(kind, label, onSave, disabled = false) {
-  const button = html("button", { type: "button", class: `save-${kind}` }, label);
+// A name as it is shown: in an isolate of its own, so that a name in a
+// script written right to left, or with a control of direction in it,
+// turns no text around it.
+const isolated = (name) => html("bdi", {}, name);
+
+// A save button; of, where given, names the track it saves for a screen
+// reader, which reads the buttons of many tracks one after the other.
+function saveButton(kind, label, onSave, disabled = false, of = null) {
+  const button = html("button", { type: "button", class: `save-${kind}` }, ...label);
+  if (of) button.append(html("span", { class: "visually-hidden" }, " of ", isolated(of)));
   button.disabled = disabled;
   button.addEventListener("click", onSave);
   return button;
@@ -93,7 +107,8 @@ function swatch(style) {
 
 // A file's part of the list: its name, warnings, counts and saves.
 function listing(t) {
-  const node = html("article", { class: "track-result" }, html("h3", {}, swatch(t.style), t.label));
+  const node = html("article", { class: "track-result" },
+    html("h3", {}, swatch(t.style), isolated(t.label)));
   if (t.error) {
     node.append(html("p", { class: "warning", role: "alert" }, t.error));
     return node;
@@ -112,13 +127,14 @@ function listing(t) {
   }
   const noLine = t.lines === 0;
   const csv = (name) => () => save(csvOf(state.module, t), name, "text/csv");
+  const consoleName = `KeloTrackTail${t.number}.csv`;
+  const ownName = fittingName(t.base, ".csv");
   const saves = html("p", { class: "save" },
-    saveButton("default", "Save as KeloTrackTail.csv", csv("KeloTrackTail.csv"), noLine),
-    saveButton("named", `Save as ${fittingName(t.base, ".csv")}`,
-      csv(fittingName(t.base, ".csv")), noLine),
+    saveButton("default", ["Save as ", isolated(consoleName)], csv(consoleName), noLine, t.label),
+    saveButton("named", ["Save as ", isolated(ownName)], csv(ownName), noLine, t.label),
     ...state.formats.map((format, f) => saveButton(format.name.toLowerCase(),
-      `Save as ${format.name}`, () => saveDocument(f, [t], fittingName(t.base, format.extension)),
-      t.points.length === 0)));
+      [`Save as ${format.name}`], () => saveDocument(f, [t], fittingName(t.base, format.extension)),
+      t.points.length === 0, t.label)));
   node.append(counts, saves);
   return node;
 }
@@ -128,7 +144,7 @@ function showSaveAll() {
   const mapped = state.tracks.filter((t) => t.points?.length > 0);
   const tracks = mapped.length === 1 ? "the 1 track" : `all ${mapped.length} tracks`;
   $("save-all").replaceChildren(...state.formats.map((format, f) => saveButton(
-    `all-${format.name.toLowerCase()}`, `Save ${tracks} as one ${format.name}`,
+    `all-${format.name.toLowerCase()}`, [`Save ${tracks} as one ${format.name}`],
     () => saveDocument(f, mapped, `tracks${format.extension}`), mapped.length === 0)));
   $("save-all").hidden = state.tracks.length < 2;
 }
@@ -158,37 +174,99 @@ function saveDocument(f, chosen, name) {
 
 function describe(drawn) {
   $("legend").replaceChildren(...drawn.map((t) =>
-    html("li", {}, swatch(t.style), `${t.label}: ${distance(t.length)}`)));
+    html("li", {}, swatch(t.style), isolated(t.label), `: ${distance(t.length)}`)));
   const position = (t, i) => `${t.points[2 * i].toFixed(6)}, ${t.points[2 * i + 1].toFixed(6)}`;
-  $("drawing-summary").textContent = drawn.map((t) => {
+  $("drawing-summary").replaceChildren(...drawn.flatMap((t, k) => {
     const n = t.points.length / 2;
     const { across, up } = spans(t.points);
     const notDrawn = t.lines - n;
-    return `${t.label}: ${count(n)} point${n === 1 ? "" : "s"}, ${distance(t.length)} long, ` +
+    return [k > 0 ? " " : "", isolated(t.label),
+      `: ${count(n)} point${n === 1 ? "" : "s"}, ${distance(t.length)} long, ` +
       `from ${position(t, 0)} (ring) to ${position(t, n - 1)} (square), spanning ` +
       `${distance(Number(across.toPrecision(2)))} from west to east and ` +
       `${distance(Number(up.toPrecision(2)))} from south to north.` +
       (notDrawn > 0 ? ` ${count(notDrawn)} point${notDrawn === 1 ? " is" : "s are"} not a ` +
         "valid position on the earth (latitude beyond ±90° or longitude beyond ±180°) and not " +
-        "drawn." : "");
-  }).join(" ");
+        "drawn." : "")];
+  }));
+}
+
+// Says what a pick gave, for a screen reader: "3 tracks, 1 not a track-tail
+// file" (that does not look like one, or gives no point).
+function announce(tracks) {
+  const notTracks = tracks.filter((t) => t.error || t.loaded === 0 || t.doubts).length;
+  const unmapped = tracks.filter((t) => !t.error && t.loaded > 0 && t.points.length === 0).length;
+  const parts = [`${count(tracks.length)} track${tracks.length === 1 ? "" : "s"}`];
+  if (notTracks > 0) {
+    parts.push(notTracks === 1 ? "1 not a track-tail file" : `${count(notTracks)} not track-tail files`);
+  }
+  if (unmapped > 0) parts.push(`${count(unmapped)} without a point on the earth`);
+  $("announcement").textContent = parts.join(", ");
+}
+
+const OSM_TILES = "https://tile.openstreetmap.org/";
+
+// What is wrong with a tile address, or "" if nothing.
+function addressProblem(address) {
+  if (!address.startsWith("https://")) {
+    return "The address must start with https://: the page fetches no map pictures unencrypted.";
+  }
+  if (address.includes("{s}")) {
+    return "Name one server in place of {s} (as https://a.tile.example.org/…): the page does " +
+      "not choose among servers.";
+  }
+  if (!["{z}", "{x}", "{y}"].every((part) => address.includes(part))) {
+    return "The address must hold {z}, {x} and {y}, where the zoom and the tile's column and " +
+      "row go.";
+  }
+  return "";
+}
+
+// Who the map pictures are from: OpenStreetMap's own words for its tiles,
+// the server's name for any other.
+function attributionOf(address) {
+  if (address.startsWith(OSM_TILES)) {
+    return ["© ", html("a", { href: "https://www.openstreetmap.org/copyright" },
+      "OpenStreetMap contributors")];
+  }
+  return [`Map pictures from ${new URL(address.replaceAll(/[{}]/g, "")).host}`];
+}
+
+// Said beside the map, once, when a tile cannot be had.
+function showMapProblem(status) {
+  if ($("map-status").textContent) return;
+  const server = new URL($("tile-address").value.replaceAll(/[{}]/g, "")).host;
+  const fromFile = location.protocol === "file:";
+  $("map-status").textContent = status === 0 ?
+    `The map pictures could not be fetched from ${server}: it cannot be reached, or it does ` +
+      "not let web pages fetch its pictures. The tracks are drawn without the map." :
+    `${server} refused the map pictures (answer ${status}). ` + (fromFile ?
+      "A page opened from a file sends no Referer, which OpenStreetMap's tile servers ask " +
+        "for: open this page from a web server, or choose another tile server under “Map " +
+        "pictures from”." :
+      "Choose another tile server under “Map pictures from”.");
 }
 
 // The map: off at every load; on, it draws the tiles of the address given,
 // which must be https and hold {z}, {x} and {y}.
 function updateMap() {
   const address = $("tile-address");
-  const usable = address.value.startsWith("https://") &&
-    ["{z}", "{x}", "{y}"].every((part) => address.value.includes(part));
-  address.setAttribute("aria-invalid", String(!usable));
-  const on = $("map-switch").checked && usable;
+  const problem = addressProblem(address.value);
+  address.setAttribute("aria-invalid", String(problem !== ""));
+  $("tile-address-problem").textContent = problem;
+  const on = $("map-switch").checked && problem === "";
+  if (on) $("attribution").replaceChildren(...attributionOf(address.value));
   $("attribution").hidden = !on;
+  $("map-status").textContent = $("map-switch").checked && problem !== "" ?
+    "The map is not drawn: its address under “Map pictures from” is not one to use." : "";
   drawing.setMap(on, address.value);
 }
 $("map-switch").checked = false;
 $("map-switch").addEventListener("change", updateMap);
 $("tile-address").addEventListener("change", updateMap);
 $("reset-view").addEventListener("click", () => drawing.showAll());
+$("zoom-in").addEventListener("click", () => drawing.zoomBy(ZOOM_STEP));
+$("zoom-out").addEventListener("click", () => drawing.zoomBy(1 / ZOOM_STEP));
 
 $("file").addEventListener("change", (event) => {
   const files = [...event.target.files];
