@@ -738,6 +738,7 @@ def colours_and_scale(p):
         light_map = "rgb(242, 239, 233)"
         if contrast(marks, page_colour) < 3 or max(contrast(marks, light_map), contrast(halo, light_map)) < 3:
             fail(f"{scheme}: marks {marks} with a halo {halo}, on {page_colour} and on a light map")
+        p.accessible(f"twelve tracks, {scheme}")
     p.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
     p.pick(("walk.trb", sample_bytes))
     drawing = p.element("#drawing")
