@@ -9,5 +9,9 @@ void PrintCause(const char* name, const char* format, ...) {
   va_start(arguments, format);
   std::vsnprintf(cause, sizeof cause, format, arguments);
   va_end(arguments);
-  PrintText(stderr, "trb2csv: %s: %s\n", name, cause);
+  if (name) {
+    PrintText(stderr, "trb2csv: %s: %s\n", name, cause);
+  } else {
+    PrintText(stderr, "trb2csv: %s\n", cause);
+  }
 }

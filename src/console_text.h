@@ -16,11 +16,16 @@ __attribute__((format(printf, 2, 3)))
 void PrintText(std::FILE* stream, const char* format, ...);
 
 // Says on standard error why something about the file named went wrong, as
-// "trb2csv: NAME: cause" and a line end; the cause is formatted as printf
-// formats it.
+// "trb2csv: NAME: cause" and a line end, or "trb2csv: cause" of the run as a
+// whole, where name is null; the cause is formatted as printf formats it.
+// Every line of trb2csv's own on standard error is one.
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
 void PrintCause(const char* name, const char* format, ...);
+
+// Where the usage says more is to be read: the manual page and the README
+// on Linux, README.txt on Windows.
+extern const char kWhereToReadMore[];
 
 #endif  // TRB2CSV_CONSOLE_TEXT_H_

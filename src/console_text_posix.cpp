@@ -9,3 +9,7 @@ void PrintText(std::FILE* stream, const char* format, ...) {
   std::vfprintf(stream, format, arguments);
   va_end(arguments);
 }
+
+const char kWhereToReadMore[] =
+    "More in the manual page, trb2csv(1), and in README.md, which the Debian\n"
+    "package installs as /usr/share/doc/trb2csv/README.md.\n";

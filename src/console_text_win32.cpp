@@ -44,3 +44,5 @@ void PrintText(std::FILE* stream, const char* format, ...) {
   DWORD written;
   WriteConsoleW(console, g_wide_text, static_cast<DWORD>(wide_length), &written, nullptr);
 }
+
+const char kWhereToReadMore[] = "More in README.txt, beside trb2csv.exe.\n";

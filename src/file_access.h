@@ -1,11 +1,13 @@
 // The file operations the converter needs, one platform file each
-// (file_access_posix.cpp, file_access_win32.cpp): opening, reading, writing,
-// and the facts of an open file from which output_guard.h decides what may
-// be written over. No call here blocks forever on a FIFO that has no other
+// (file_access_posix.cpp, file_access_win32.cpp): primitives that open,
+// read, write and tell the facts of an open file (file_facts.h). What may be
+// written over, and how, is decided above them (output_guard.h,
+// output_file.h). No call here blocks forever on a FIFO that has no other
 // end.
 //
-// A call that fails says why in *cause: the system's error text, or a text
-// of the converter's own, valid for the rest of the run.
+// A call that fails gives an error number in *error: errno's on POSIX; on
+// Windows the C library's number for the system's error, and EBUSY for a
+// file another program holds open. ErrorText says it in words.
 
 #ifndef TRB2CSV_FILE_ACCESS_H_
 #define TRB2CSV_FILE_ACCESS_H_
@@ -14,36 +16,17 @@
 #include <cstdint>
 #include <optional>
 
-// What makes a file the same under each of its names: device and file number
-// on POSIX; on Windows the file index and the creation time, not the volume
-// serial, which Wine derives from the drive letter that a name goes through.
-struct FileIdentity {
-  std::uint64_t volume;
-  std::uint64_t index;
-};
+#include "file_facts.h"
 
-inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
-  return a.volume == b.volume && a.index == b.index;
-}
-inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
-
-// kDevice: a device of characters (a terminal, a console, /dev/null);
-// kFifo also a named pipe; kOther a socket or a folder.
-enum class FileKind { kRegular, kFifo, kDevice, kBlockDevice, kOther };
-
-// What is known of a standard stream: a regular file whose identity could
-// not be read has none.
-struct StreamFacts {
-  FileKind kind;
-  std::optional<FileIdentity> identity;
-};
+// The system's text for an error number, valid for the rest of the run.
+const char* ErrorText(int error);
 
 // What ends a folder's part of a name: "/", and on Windows also "\\" and ":".
 extern const char kFolderSeparators[];
 
 // Closes an open file; false if the system reports a failure, which for a
 // written file may mean that its content did not reach the disk.
-bool CloseDescriptor(int file, const char** cause);
+bool CloseDescriptor(int file, int* error);
 
 // An open file, closed when the object goes.
 class Fd {
@@ -66,10 +49,10 @@ class Fd {
   int get() const { return file_; }
   bool valid() const { return file_ >= 0; }
   // As CloseDescriptor; nothing to do for a file not open.
-  bool Close(const char** cause) {
+  bool Close(int* error) {
     const int file = file_;
     file_ = -1;
-    return file < 0 || CloseDescriptor(file, cause);
+    return file < 0 || CloseDescriptor(file, error);
   }
 
  private:
@@ -77,16 +60,18 @@ class Fd {
 };
 
 // Standard input, output and error, where they are closed, are opened on the
-// null device, so that no file or terminal opened later takes their numbers.
-void OpenClosedStandardStreams();
+// null device, so that no file or terminal opened later takes their numbers;
+// and a pipe whose reader has gone, or a file size limit, makes a write fail
+// instead of ending the run (POSIX's SIGPIPE and SIGXFSZ).
+void PrepareStandardStreams();
 
 // Opens an existing file for reading. Other readers may share it; where the
 // platform enforces it, writers may not.
-Fd OpenInputFile(const char* name, const char** cause);
+Fd OpenInputFile(const char* name, int* error);
 
 // Reads until size bytes are read or the file ends. Returns the number of
 // bytes read, or -1 if a read fails. A FIFO without a writer reads as empty.
-long ReadBytes(int file, void* bytes, std::size_t size, const char** cause);
+long ReadBytes(int file, void* bytes, std::size_t size, int* error);
 
 // What is known of an open file: its identity, its kind, and for a regular
 // file its size. None if it cannot be read.
@@ -95,21 +80,19 @@ struct FileStatus {
   FileKind kind;
   std::uint64_t size;
 };
-std::optional<FileStatus> GetStatus(int file, const char** cause);
+std::optional<FileStatus> GetStatus(int file);
 
 // Standard output (1) or standard error (2).
 StreamFacts GetStreamFacts(int stream);
 
-// One step along a chain of symbolic links: kLink with the link's target as
-// it is stored (relative to the link's folder unless it starts with /).
-// Windows has no links to follow here: every name is kNotALink.
-enum class LinkRead { kLink, kNotALink, kFailed };
-LinkRead ReadLink(const char* name, char* target, std::size_t size, const char** cause);
+// One step along a chain of symbolic links (file_facts.h). Windows has no
+// links to follow here: every name is kNotALink.
+LinkRead ReadLink(const char* name, char* target, std::size_t size, int* error);
 
 // The name as the platform opens it: on Windows its full path without the
-// trailing dots and blanks that Windows drops ("old.trb\." opens old.trb); on
-// POSIX the name itself. Null if it cannot be read.
-const char* NameAsOpened(const char* name, const char** cause);
+// trailing dots and blanks that Windows drops ("old.trb\." opens old.trb,
+// windows_names.h); on POSIX the name itself. Null if it cannot be read.
+const char* NameAsOpened(const char* name);
 
 // True if the name reaches a file that is no folder.
 bool IsExistingFile(const char* name);
@@ -119,49 +102,58 @@ bool IsExistingFile(const char* name);
 std::optional<FileIdentity> IdentityOfName(const char* name);
 
 // True if the platform opens the name as a device rather than as a file,
-// although it has an extension (com1.csv on Windows).
+// although it has an extension (com1.csv on Windows, windows_names.h).
 bool NamesDeviceInDisguise(const char* name);
 
-// The output file as it was opened.
-struct OpenedOutput {
-  Fd file;
+// Opens an existing file for the output, through links, without changing
+// what it holds: a regular file for reading too, so that its first bytes can
+// be checked on the same descriptor, or for writing alone where it may only
+// be written; a FIFO for writing alone, which POSIX refuses at once (ENXIO)
+// where it has no reader. Windows opens it unshared. ENOENT: it is missing.
+Fd OpenExistingOutput(const char* name, int* error);
+
+// Creates a missing output as name itself, never through a link, and only if
+// it is still missing (EEXIST otherwise).
+Fd CreateOutput(const char* name, int* error);
+
+// Takes the lock of this run on a regular file: flock and a POSIX record
+// lock, which is what Wine's LockFileEx takes, or LockFileEx on Windows; it
+// keeps out another run of the converter but not other programs. False if
+// another run holds it; a file system without locks gives its file.
+bool LockForThisRun(int file);
+
+// What the output opened is, and what a file put in its place would not
+// keep: its other names (links), another owner, an access list of its own.
+// reader_unknown: a FIFO that may have no reader (Windows cannot tell of a
+// FIFO of the Linux file system under Wine).
+struct OutputStatus {
   FileKind kind;
   std::optional<FileIdentity> identity;
-  bool empty;  // a regular file that holds no byte
-  // What a file put in its place would not keep: its other names (links),
-  // another owner, an access list; and whether this run created it.
-  bool created;
+  bool empty;
   std::uint64_t links;
   bool owned_by_user;
   bool access_list;
-  // The open file's own name: on Windows its final path, on POSIX create_name
-  // if that still reaches it; null if it cannot be known.
-  const char* own_name;
+  bool reader_unknown;
 };
+std::optional<OutputStatus> StatusOfOutput(int file, int* error);
 
-// Opens the output for writing without changing what it holds, held for this
-// run alone: Windows opens it unshared and locks it (LockFileEx); POSIX locks
-// a regular file (flock, and a record lock, which is what Wine's LockFileEx
-// takes), which keeps out another run of the converter but not other
-// programs. An existing file is opened through links; a missing one is
-// created only as create_name itself, never through a link, and only if it
-// is still missing then. A regular file is opened for reading too, so that
-// its first bytes can be checked on the same descriptor. Refused at once: a
-// file held or locked by another run, and a FIFO without a reader.
-bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
-                    const char** cause);
+// The open output's own name: on Windows its final path; on POSIX
+// judged_name if that still reaches it, the file of this identity (one
+// lstat), else the name the system keeps for it. Null if it cannot be known.
+const char* OwnNameOf(int file, const std::optional<FileIdentity>& identity,
+                      const char* judged_name);
 
 // Reads up to size bytes from the start of the regular file that
-// OpenOutputFile opened, and leaves it as it was. Returns the number of bytes
-// read, or -1 if they cannot be read (a file that may only be written).
-long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause);
+// OpenExistingOutput opened, and leaves it as it was. Returns the number of
+// bytes read, or -1 if they cannot be read (EBADF: it may only be written).
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, int* error);
 
 // What a file holds after OverwriteFile.
 enum class Overwritten {
   kWhole,           // the new bytes, and nothing else
   kPart,            // whole lines of the new bytes (kept of them), and nothing else
   kPartAndOldRest,  // new bytes, then the rest of what the file held: it could not be cut
-  kUnchanged,       // what it held before (Windows: the cut before the write failed)
+  kUnchanged,       // what it held before (a cut or rename that failed before any write)
 };
 struct OverwriteResult {
   Overwritten holds;
@@ -173,11 +165,11 @@ struct OverwriteResult {
 // the bytes written, whatever size it had, and signals that would end the
 // program wait until then; Windows cuts it first. A write that fails leaves
 // whole lines only: the file is cut after the last line end written.
-OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause);
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, int* error);
 
 // How a replacement by rename went: kWhole, the name now holds the bytes
 // alone; kUnchanged, it holds what it held (a write, the flush or the rename
-// failed: cause says which); kNotReplaced, no file could be put in its place
+// failed: error says which); kNotReplaced, no file could be put in its place
 // (a folder the run may not write in, a group it may not give, Windows
 // refusing to rename over an open file), so that it holds what it held and
 // is to be written in place; kHeld, another run is writing its own new file
@@ -189,17 +181,17 @@ enum class Replaced { kWhole, kUnchanged, kNotReplaced, kHeld };
 // (on POSIX its mode and group, on Windows its access list and attributes),
 // flushes it to the disk and renames it over name: the old content stays
 // whole until the new one is in its place. The new file is locked as the
-// output is; one left by a run that was killed is removed first. POSIX keeps file open and locked
-// until the rename is done, and holds off signals that would end the program until then; Windows,
-// which renames over no open file, closes it just before. For kWhole, identity is the new file's,
-// where it can be read.
+// output is; one left by a run that was killed is removed first. POSIX keeps
+// file open and locked until the rename is done, and holds off signals that
+// would end the program until then; Windows, which renames over no open
+// file, closes it just before. For kWhole, identity is the new file's, where
+// it can be read.
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, std::optional<FileIdentity>* identity,
-                         const char** cause);
+                         std::size_t size, std::optional<FileIdentity>* identity, int* error);
 
 // Writes bytes to a FIFO, a device, or a standard stream (1 or 2: at its
 // position, after what it holds). Returns the number of bytes written.
-std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause);
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, int* error);
 
 // The current folder, for messages; "." if it cannot be known.
 const char* CurrentFolder();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -17,8 +18,10 @@
 
 namespace {
 
-void SetCause(const char** cause, int error) {
-  if (cause) *cause = std::strerror(error);
+// Sets *error to errno, where the caller asks for it; returns false.
+bool Failed(int* error) {
+  if (error) *error = errno;
+  return false;
 }
 
 // After a read or write that failed: true if it is to be tried again. Files
@@ -46,14 +49,15 @@ struct OwnPath {
   explicit OwnPath(int file) { std::snprintf(text, sizeof text, "/proc/self/fd/%d", file); }
 };
 
-std::size_t WriteAll(int file, const char* bytes, std::size_t size, const char** cause) {
+std::size_t WriteAll(int file, const char* bytes, std::size_t size, int* error) {
   std::size_t written = 0;
   while (written < size) {
     const ssize_t put = write(file, bytes + written, size - written);
     if (put > 0) {
       written += static_cast<std::size_t>(put);
     } else if (put == 0 || !WaitToRetry(file, POLLOUT)) {
-      SetCause(cause, put == 0 ? EIO : errno);
+      if (put == 0) errno = EIO;
+      Failed(error);
       break;
     }
   }
@@ -96,7 +100,7 @@ bool CutTo(int file, off_t size) {
 // Opened for reading too, so that the first bytes can be checked on this
 // descriptor; a file that may only be written is opened again for writing
 // alone, as the file already opened (its own path), not by its name.
-Fd OpenExisting(const char* name) {
+Fd OpenForReadingAndWriting(const char* name) {
   Fd file(Open(name, O_RDWR | O_NOCTTY));
   if (file.valid() || errno != EACCES) return file;
   const Fd path(Open(name, O_PATH));
@@ -114,46 +118,19 @@ Fd ReopenForWritingAlone(Fd file) {
   return Fd(Open(OwnPath(path.get()).text, O_WRONLY | O_NOCTTY));
 }
 
-// The name judged is the file's own if it still reaches the file opened,
-// which one lstat tells; a name swapped after it was judged reaches another
-// file, or a link, and then the name the system keeps for the open file is
-// read (a procfs lookup, which would cost every run more).
-const char* OwnName(int file, const struct stat& status, const char* judged_name) {
-  struct stat named;
-  if (lstat(judged_name, &named) == 0 && IdentityOf(named) == IdentityOf(status)) {
-    return judged_name;
-  }
-  static char own_name[PATH_MAX];
-  const ssize_t length = readlink(OwnPath(file).text, own_name, sizeof own_name - 1);
-  if (length < 0) return nullptr;
-  own_name[length] = '\0';
-  return own_name;
-}
-
-// Another run holds the file: it has taken the lock of trb2csv on Linux
-// (flock), or the record lock that Wine's LockFileEx takes for trb2csv.exe.
-// A file system without locks still gets its file.
-bool HeldByAnotherRun(int file) {
-  if (flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return true;
-  struct flock whole_file = {};
-  whole_file.l_type = F_WRLCK;
-  whole_file.l_whence = SEEK_SET;
-  return fcntl(file, F_SETLK, &whole_file) != 0 && (errno == EAGAIN || errno == EACCES);
-}
-
 bool HasAccessList(int file) { return fgetxattr(file, "system.posix_acl_access", nullptr, 0) >= 0; }
 
 }  // namespace
 
+const char* ErrorText(int error) { return std::strerror(error); }
+
 const char kFolderSeparators[] = "/";
 
-bool CloseDescriptor(int file, const char** cause) {
-  if (close(file) == 0) return true;
-  SetCause(cause, errno);
-  return false;
-}
+bool CloseDescriptor(int file, int* error) { return close(file) == 0 || Failed(error); }
 
-void OpenClosedStandardStreams() {
+void PrepareStandardStreams() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   pollfd streams[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
   if (poll(streams, 3, 0) <= 0) return;  // all open
   for (const pollfd& stream : streams) {
@@ -164,13 +141,13 @@ void OpenClosedStandardStreams() {
   }
 }
 
-Fd OpenInputFile(const char* name, const char** cause) {
+Fd OpenInputFile(const char* name, int* error) {
   Fd file(Open(name, O_RDONLY));
-  if (!file.valid()) SetCause(cause, errno);
+  if (!file.valid()) Failed(error);
   return file;
 }
 
-long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
+long ReadBytes(int file, void* bytes, std::size_t size, int* error) {
   PrepareForRead(bytes, size);
   std::size_t done = 0;
   while (done < size) {
@@ -180,19 +157,16 @@ long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
     } else if (got == 0) {
       break;
     } else if (!WaitToRetry(file, POLLIN)) {
-      SetCause(cause, errno);
+      Failed(error);
       return -1;
     }
   }
   return static_cast<long>(done);
 }
 
-std::optional<FileStatus> GetStatus(int file, const char** cause) {
+std::optional<FileStatus> GetStatus(int file) {
   struct stat status;
-  if (fstat(file, &status) != 0) {
-    SetCause(cause, errno);
-    return std::nullopt;
-  }
+  if (fstat(file, &status) != 0) return std::nullopt;
   return FileStatus{IdentityOf(status), KindOf(status), static_cast<std::uint64_t>(status.st_size)};
 }
 
@@ -202,7 +176,7 @@ StreamFacts GetStreamFacts(int stream) {
   return {KindOf(status), IdentityOf(status)};
 }
 
-LinkRead ReadLink(const char* name, char* target, std::size_t size, const char** cause) {
+LinkRead ReadLink(const char* name, char* target, std::size_t size, int* error) {
   const ssize_t length = readlink(name, target, size - 1);
   if (length >= 0) {
     target[length] = '\0';
@@ -219,12 +193,12 @@ LinkRead ReadLink(const char* name, char* target, std::size_t size, const char**
     case ENAMETOOLONG:
       return LinkRead::kNotALink;
     default:
-      SetCause(cause, errno);
+      Failed(error);
       return LinkRead::kFailed;
   }
 }
 
-const char* NameAsOpened(const char* name, const char** /*cause*/) { return name; }
+const char* NameAsOpened(const char* name) { return name; }
 
 bool NamesDeviceInDisguise(const char* /*name*/) { return false; }
 
@@ -239,62 +213,61 @@ bool IsExistingFile(const char* name) {
   return stat(name, &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-// Not cut here: cutting an existing file costs the file system more than
-// overwriting it in place and cutting it to length afterwards. Two runs that
-// wrote one file in place at once would mix their lines, so a regular file is
-// locked; a device or FIFO is not, as many runs may write to /dev/null.
-bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
-                    const char** cause) {
-  // A name that a link leads to is created only as itself (O_EXCL and
-  // O_NOFOLLOW): if something took its place since it was judged, it is
-  // opened as an existing file instead, and judged as one. A file locked
-  // after another run put a new one in its place is let go, and the name
-  // opened again.
-  Fd file;
+Fd OpenExistingOutput(const char* name, int* error) {
+  Fd file = OpenForReadingAndWriting(name);
   struct stat status;
-  bool created = false;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    file = OpenExisting(name);
-    created = !file.valid() && errno == ENOENT;
-    if (created) {
-      file = Fd(Open(create_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY));
-      if (!file.valid() && errno == EEXIST) continue;
-    }
-    bool known = file.valid() && fstat(file.get(), &status) == 0;
-    if (known && S_ISFIFO(status.st_mode)) {
-      file = ReopenForWritingAlone(std::move(file));
-      known = file.valid() && fstat(file.get(), &status) == 0;
-    }
-    if (!known) {
-      SetCause(cause, errno);
-      return false;
-    }
-    if (!S_ISREG(status.st_mode)) break;
-    if (HeldByAnotherRun(file.get())) {
-      if (cause) *cause = "held by another run of trb2csv";
-      return false;
-    }
-    // Another run may have put a new file in its place before the lock.
-    if (IdentityOfName(name) == IdentityOf(status)) break;
-    file.Close(nullptr);
-  }
-  if (!file.valid()) {
-    if (cause) *cause = "another program kept putting a new file in its place";
-    return false;
-  }
-  output->kind = KindOf(status);
-  output->identity = IdentityOf(status);
-  output->empty = output->kind == FileKind::kRegular && status.st_size == 0;
-  output->created = created;
-  output->links = static_cast<std::uint64_t>(status.st_nlink);
-  output->owned_by_user = status.st_uid == geteuid();
-  output->access_list = output->kind == FileKind::kRegular && HasAccessList(file.get());
-  output->own_name = OwnName(file.get(), status, create_name);
-  output->file = std::move(file);
-  return true;
+  if (file.valid() && fstat(file.get(), &status) != 0) file.Close(nullptr);
+  if (file.valid() && S_ISFIFO(status.st_mode)) file = ReopenForWritingAlone(std::move(file));
+  if (!file.valid()) Failed(error);
+  return file;
 }
 
-long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause) {
+Fd CreateOutput(const char* name, int* error) {
+  Fd file(Open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY));
+  if (!file.valid()) Failed(error);
+  return file;
+}
+
+bool LockForThisRun(int file) {
+  if (flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+  struct flock whole_file = {};
+  whole_file.l_type = F_WRLCK;
+  whole_file.l_whence = SEEK_SET;
+  return fcntl(file, F_SETLK, &whole_file) == 0 || (errno != EAGAIN && errno != EACCES);
+}
+
+std::optional<OutputStatus> StatusOfOutput(int file, int* error) {
+  struct stat status;
+  if (fstat(file, &status) != 0) {
+    Failed(error);
+    return std::nullopt;
+  }
+  const FileKind kind = KindOf(status);
+  return OutputStatus{kind,
+                      IdentityOf(status),
+                      kind == FileKind::kRegular && status.st_size == 0,
+                      static_cast<std::uint64_t>(status.st_nlink),
+                      status.st_uid == geteuid(),
+                      kind == FileKind::kRegular && HasAccessList(file),
+                      false};
+}
+
+// The name judged is the file's own if it still reaches the file opened,
+// which one lstat tells; a name swapped after it was judged reaches another
+// file, or a link, and then the name the system keeps for the open file is
+// read (a procfs lookup, which would cost every run more).
+const char* OwnNameOf(int file, const std::optional<FileIdentity>& identity,
+                      const char* judged_name) {
+  struct stat named;
+  if (lstat(judged_name, &named) == 0 && IdentityOf(named) == identity) return judged_name;
+  static char own_name[PATH_MAX];
+  const ssize_t length = readlink(OwnPath(file).text, own_name, sizeof own_name - 1);
+  if (length < 0) return nullptr;
+  own_name[length] = '\0';
+  return own_name;
+}
+
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, int* error) {
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got =
@@ -303,11 +276,8 @@ long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** caus
       done += static_cast<std::size_t>(got);
     } else if (got == 0) {
       break;
-    } else if (errno == EBADF) {  // opened for writing alone
-      if (cause) *cause = "cannot be read, so it is not known to be a text file";
-      return -1;
     } else if (errno != EINTR) {
-      SetCause(cause, errno);
+      Failed(error);
       return -1;
     }
   }
@@ -318,23 +288,23 @@ long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** caus
 // be held off may end the program in between. The write of a regular file
 // does not block. The cut does not rely on the size fstat gave: a file
 // system may report a size it has cached.
-OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause) {
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, int* error) {
   const SignalHold hold;
-  std::size_t kept = WriteAll(file, bytes, size, cause);
+  int write_error = 0;
+  std::size_t kept = WriteAll(file, bytes, size, &write_error);
   if (kept < size) {
     while (kept > 0 && bytes[kept - 1] != '\n') --kept;
   }
-  const int write_error = errno;
   if (!CutTo(file, static_cast<off_t>(kept))) {
-    SetCause(cause, kept < size ? write_error : errno);
+    if (error) *error = kept < size ? write_error : errno;
     return {Overwritten::kPartAndOldRest, kept};
   }
+  if (kept < size && error) *error = write_error;
   return {kept == size ? Overwritten::kWhole : Overwritten::kPart, kept};
 }
 
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, std::optional<FileIdentity>* identity,
-                         const char** cause) {
+                         std::size_t size, std::optional<FileIdentity>* identity, int* error) {
   struct stat old;
   if (fstat(file->get(), &old) != 0) return Replaced::kNotReplaced;
   const SignalHold hold;
@@ -349,35 +319,22 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
         status.st_nlink != 1 || status.st_uid != geteuid()) {
       return Replaced::kNotReplaced;
     }
-    if (HeldByAnotherRun(left.get())) {
-      if (cause) *cause = "held by another run of trb2csv";
-      return Replaced::kHeld;
-    }
+    if (!LockForThisRun(left.get())) return Replaced::kHeld;
     if (unlink(replacement) == 0) fresh = Fd(Open(replacement, kFlags));
   }
   if (!fresh.valid()) return Replaced::kNotReplaced;
-  HeldByAnotherRun(fresh.get());  // takes the lock: no other run has a new file
+  LockForThisRun(fresh.get());  // no other run has a file of this name
   if (fchown(fresh.get(), static_cast<uid_t>(-1), old.st_gid) != 0 ||
       fchmod(fresh.get(), old.st_mode & 07777) != 0) {
     unlink(replacement);
     return Replaced::kNotReplaced;
   }
-  bool replaced = WriteAll(fresh.get(), bytes, size, cause) == size;
-  // On the disk before its name: a power cut then leaves one CSV or the other.
-  if (replaced && fsync(fresh.get()) != 0) {
-    SetCause(cause, errno);
-    replaced = false;
-  }
   struct stat status;
-  if (replaced && fstat(fresh.get(), &status) != 0) {
-    SetCause(cause, errno);
-    replaced = false;
-  }
-  replaced = replaced && fresh.Close(cause);
-  if (replaced && rename(replacement, name) != 0) {
-    SetCause(cause, errno);
-    replaced = false;
-  }
+  // On the disk before its name: a power cut then leaves one CSV or the other.
+  const bool replaced = WriteAll(fresh.get(), bytes, size, error) == size &&
+                        (fsync(fresh.get()) == 0 || Failed(error)) &&
+                        (fstat(fresh.get(), &status) == 0 || Failed(error)) && fresh.Close(error) &&
+                        (rename(replacement, name) == 0 || Failed(error));
   if (!replaced) {
     unlink(replacement);
     return Replaced::kUnchanged;
@@ -386,8 +343,8 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
   return Replaced::kWhole;
 }
 
-std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {
-  return WriteAll(file, bytes, size, cause);
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, int* error) {
+  return WriteAll(file, bytes, size, error);
 }
 
 const char* CurrentFolder() {

@@ -12,20 +12,54 @@
 #include <cstring>
 
 #include "file_access.h"
-#include "windows_device_names.h"
+#include "windows_names.h"
 
 namespace {
 
-// After a C library call that failed: Windows says more of a file that
-// another program holds open than errno does.
-void SetCause(const char** cause, int error) {
-  if (!cause) return;
-  *cause = GetLastError() == ERROR_SHARING_VIOLATION ? "held open by another program"
-                                                     : std::strerror(error);
-}
-
 // The longest path Windows takes, in UTF-16 units.
 constexpr DWORD kMaxPathCharacters = 32768;
+
+// The C library's number for a Windows error, read as the call that failed
+// returns: EBUSY for a file another program holds open.
+int ErrorNumber(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EBUSY;
+    case ERROR_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
+// Sets *error from the last Windows error, where the caller asks for it;
+// returns false.
+bool Failed(int* error) {
+  if (error) *error = ErrorNumber(GetLastError());
+  return false;
+}
+
+// After a call of the C library, its error number; returns false.
+bool FailedWith(int number, int* error) {
+  if (error) *error = number;
+  return false;
+}
+
+// After an open by the C library, which sets the Windows error too: errno,
+// but for a file that another program holds open, which Windows tells apart.
+bool OpenFailed(int number, int* error) {
+  return FailedWith(GetLastError() == ERROR_SHARING_VIOLATION ? EBUSY : number, error);
+}
 
 HANDLE HandleOf(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
@@ -55,48 +89,12 @@ const char* Narrow(const wchar_t* wide, int length) {
   return text;
 }
 
-// The open file's own name: its final path, or where Wine cannot tell that
-// (a path longer than MAX_PATH), its path on its volume.
-const char* OwnName(HANDLE file) {
-  static wchar_t path[kMaxPathCharacters];
-  const DWORD length = GetFinalPathNameByHandleW(file, path, kMaxPathCharacters, 0);
-  if (length > 0 && length < kMaxPathCharacters) return Narrow(path, static_cast<int>(length));
-  alignas(FILE_NAME_INFO) static unsigned char room[sizeof(FILE_NAME_INFO) + sizeof path];
-  if (!GetFileInformationByHandleEx(file, FileNameInfo, room, sizeof room)) return nullptr;
-  const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(room);
-  return Narrow(name->FileName, static_cast<int>(name->FileNameLength / sizeof(wchar_t)));
-}
-
 // A name as Windows takes it, in one of two buffers that live for the run.
 const wchar_t* Widen(const char* name, int buffer = 0) {
   static wchar_t wide_names[2][kMaxPathCharacters];
   wchar_t* wide_name = wide_names[buffer];
   return MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, kMaxPathCharacters) != 0 ? wide_name
                                                                                       : nullptr;
-}
-
-int OpenExisting(const char* name, int* file) {
-  int error = 0;
-  for (int access : {_O_RDWR, _O_WRONLY}) {  // a file that may only be written
-    error = _sopen_s(file, name, access | _O_BINARY, _SH_DENYRW, 0);
-    if (error != EACCES) break;
-  }
-  return error;
-}
-
-// Why a call on a file failed, from GetLastError.
-const char* ErrorText(DWORD error) {
-  switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return std::strerror(ENOSPC);
-    case ERROR_ACCESS_DENIED:
-      return std::strerror(EACCES);
-    case ERROR_SHARING_VIOLATION:
-      return "held open by another program";
-    default:
-      return std::strerror(EIO);
-  }
 }
 
 // Whether the file belongs to the user this run is for.
@@ -120,8 +118,6 @@ bool OwnedByUser(HANDLE file) {
   return own;
 }
 
-// Takes the lock that keeps other runs out, as the record lock of Linux;
-// false if another run holds it. A file system without locks has none.
 bool LockWhole(HANDLE file) {
   OVERLAPPED whole_file = {};
   return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
@@ -143,48 +139,48 @@ bool CopyAccessList(HANDLE from, HANDLE to) {
   return copied;
 }
 
-bool WriteAll(HANDLE file, const char* bytes, std::size_t size, std::size_t* written,
-              const char** cause) {
-  *written = 0;
-  while (*written < size) {
+std::size_t WriteAll(HANDLE file, const char* bytes, std::size_t size, int* error) {
+  std::size_t written = 0;
+  while (written < size) {
     DWORD put = 0;
-    const std::size_t rest = size - *written;
+    const std::size_t rest = size - written;
     const DWORD chunk = static_cast<DWORD>(rest < 1u << 30 ? rest : 1u << 30);
-    if (!WriteFile(file, bytes + *written, chunk, &put, nullptr) || put == 0) {
-      if (cause) *cause = std::strerror(GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO);
-      return false;
+    if (!WriteFile(file, bytes + written, chunk, &put, nullptr) || put == 0) {
+      Failed(error);
+      break;
     }
-    *written += put;
+    written += put;
   }
-  return true;
+  return written;
 }
 
 }  // namespace
 
-const char kFolderSeparators[] = "/\\:";
-
-bool CloseDescriptor(int file, const char** cause) {
-  if (_close(file) == 0) return true;
-  SetCause(cause, errno);
-  return false;
+const char* ErrorText(int error) {
+  return error == EBUSY ? "held open by another program" : std::strerror(error);
 }
 
-void OpenClosedStandardStreams() {}  // a Windows program starts with its handles set
+const char kFolderSeparators[] = "/\\:";
 
-Fd OpenInputFile(const char* name, const char** cause) {
+bool CloseDescriptor(int file, int* error) { return _close(file) == 0 || FailedWith(errno, error); }
+
+void PrepareStandardStreams() {}  // a Windows program starts with its handles set
+
+Fd OpenInputFile(const char* name, int* error) {
   // Refused while the recording application holds the file open for writing.
   int file = -1;
-  if (_sopen_s(&file, name, _O_RDONLY | _O_BINARY, _SH_DENYWR, 0) != 0) SetCause(cause, errno);
+  const int number = _sopen_s(&file, name, _O_RDONLY | _O_BINARY, _SH_DENYWR, 0);
+  if (number != 0) OpenFailed(number, error);
   return Fd(file);
 }
 
-long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
+long ReadBytes(int file, void* bytes, std::size_t size, int* error) {
   std::size_t done = 0;
   while (done < size) {
     const int got =
         _read(file, static_cast<char*>(bytes) + done, static_cast<unsigned>(size - done));
     if (got < 0) {
-      SetCause(cause, errno);
+      FailedWith(errno, error);
       return -1;
     }
     if (got == 0) break;
@@ -193,14 +189,11 @@ long ReadBytes(int file, void* bytes, std::size_t size, const char** cause) {
   return static_cast<long>(done);
 }
 
-std::optional<FileStatus> GetStatus(int file, const char** cause) {
+std::optional<FileStatus> GetStatus(int file) {
   const HANDLE handle = HandleOf(file);
   const std::optional<FileIdentity> identity = IdentityOfHandle(handle);
   LARGE_INTEGER size;
-  if (!identity || !GetFileSizeEx(handle, &size)) {
-    if (cause) *cause = "its identity (file index and creation time) cannot be read";
-    return std::nullopt;
-  }
+  if (!identity || !GetFileSizeEx(handle, &size)) return std::nullopt;
   return FileStatus{*identity, FileKind::kRegular, static_cast<std::uint64_t>(size.QuadPart)};
 }
 
@@ -217,23 +210,21 @@ StreamFacts GetStreamFacts(int stream) {
   }
 }
 
-LinkRead ReadLink(const char* /*name*/, char* /*target*/, std::size_t /*size*/,
-                  const char** /*cause*/) {
+LinkRead ReadLink(const char* /*name*/, char* /*target*/, std::size_t /*size*/, int* /*error*/) {
   return LinkRead::kNotALink;
 }
 
 // Windows opens a name by its full path, in which "\.", "x\.." and trailing
 // dots and blanks are gone.
-const char* NameAsOpened(const char* name, const char** cause) {
+const char* NameAsOpened(const char* name) {
   static wchar_t full_path[kMaxPathCharacters];
-  if (cause) *cause = "the name cannot be read as a path";
   const wchar_t* wide_name = Widen(name);
   if (!wide_name) return nullptr;
   const DWORD length = GetFullPathNameW(wide_name, kMaxPathCharacters, full_path, nullptr);
   if (length == 0 || length >= kMaxPathCharacters) return nullptr;
-  DWORD end = length;
-  while (end > 0 && (full_path[end - 1] == L'.' || full_path[end - 1] == L' ')) --end;
-  return end == 0 ? "" : Narrow(full_path, static_cast<int>(end));
+  char* path = const_cast<char*>(Narrow(full_path, static_cast<int>(length)));
+  if (path) path[LengthAsWindowsOpens(path, std::strlen(path))] = '\0';
+  return path;
 }
 
 bool NamesDeviceInDisguise(const char* name) { return IsWindowsDeviceNameWithExtension(name); }
@@ -258,106 +249,89 @@ bool IsExistingFile(const char* name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool OpenOutputFile(const char* name, const char* create_name, OpenedOutput* output,
-                    const char** cause) {
+Fd OpenExistingOutput(const char* name, int* error) {
   int file = -1;
-  bool created = false;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  Fd opened;
-  for (int attempt = 0; attempt < 3 && !opened.valid(); ++attempt) {
-    int error = OpenExisting(name, &file);
-    created = error == ENOENT;
-    if (created) {
-      error = _sopen_s(&file, create_name, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
-                       _S_IREAD | _S_IWRITE);
-      if (error == EEXIST) continue;
-    }
-    if (file < 0) {
-      SetCause(cause, error);
-      return false;
-    }
-    opened = Fd(file);
-    handle = HandleOf(file);
-    if (GetFileType(handle) != FILE_TYPE_DISK) break;
-    if (!LockWhole(handle)) {
-      if (cause) *cause = "held by another run of trb2csv";
-      return false;
-    }
-    // Another run may have put a new file in its place before the lock.
-    const std::optional<FileIdentity> named = IdentityOfName(name);
-    if (!named || named != IdentityOfHandle(handle)) opened.Close(nullptr);
+  int number = 0;
+  for (int access : {_O_RDWR, _O_WRONLY}) {  // a file that may only be written
+    number = _sopen_s(&file, name, access | _O_BINARY, _SH_DENYRW, 0);
+    if (number != EACCES || GetLastError() == ERROR_SHARING_VIOLATION) break;
   }
-  if (!opened.valid()) {
-    if (cause) *cause = "another program kept putting a new file in its place";
-    return false;
-  }
-  output->identity = std::nullopt;
-  output->empty = false;
-  output->own_name = nullptr;
-  output->created = created;
-  output->links = 1;
-  output->owned_by_user = false;
-  output->access_list = false;  // the replacement gets the same (CopyAccessList)
+  if (number != 0) OpenFailed(number, error);
+  return Fd(file);
+}
+
+Fd CreateOutput(const char* name, int* error) {
+  int file = -1;
+  const int number = _sopen_s(&file, name, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
+                              _S_IREAD | _S_IWRITE);
+  if (number != 0) OpenFailed(number, error);
+  return Fd(file);
+}
+
+bool LockForThisRun(int file) { return LockWhole(HandleOf(file)); }
+
+std::optional<OutputStatus> StatusOfOutput(int file, int* /*error*/) {
+  const HANDLE handle = HandleOf(file);
   switch (GetFileType(handle)) {
     case FILE_TYPE_DISK:
-      output->kind = FileKind::kRegular;
       break;
     case FILE_TYPE_PIPE: {
       // A named pipe has a server that reads it, or it does not open; a FIFO
       // of the Linux file system under Wine opens whether it has a reader or
-      // not, and would take the lines into nothing.
+      // not.
       DWORD flags;
-      if (!GetNamedPipeInfo(handle, &flags, nullptr, nullptr, nullptr)) {
-        if (cause) *cause = "a FIFO, and whether anything reads it cannot be known";
-        return false;
-      }
-      output->kind = FileKind::kFifo;
-      output->file = std::move(opened);
-      return true;
+      const bool named_pipe = GetNamedPipeInfo(handle, &flags, nullptr, nullptr, nullptr);
+      return OutputStatus{FileKind::kFifo, std::nullopt, false, 1, false, false, !named_pipe};
     }
     default:  // NUL, CON
-      output->kind = FileKind::kDevice;
-      output->file = std::move(opened);
-      return true;
+      return OutputStatus{FileKind::kDevice, std::nullopt, false, 1, false, false, false};
   }
-  output->identity = IdentityOfHandle(handle);
-  output->links = 0;  // unless known
+  OutputStatus status = {FileKind::kRegular,
+                         IdentityOfHandle(handle),
+                         false,
+                         0,
+                         OwnedByUser(handle),
+                         false,  // the new file takes the same list
+                         false};
   FILE_STANDARD_INFO standard;
   if (GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
-    output->empty = standard.EndOfFile.QuadPart == 0;
-    output->links = standard.NumberOfLinks;
+    status.empty = standard.EndOfFile.QuadPart == 0;
+    status.links = standard.NumberOfLinks;
   }
-  output->owned_by_user = OwnedByUser(handle);
-  output->own_name = OwnName(handle);
-  output->file = std::move(opened);
-  return true;
+  return status;
 }
 
-long ReadLeadingBytes(int file, void* bytes, std::size_t size, const char** cause) {
-  if (_lseeki64(file, 0, SEEK_SET) != 0) {
-    SetCause(cause, errno);
-    return -1;
-  }
-  long got = ReadBytes(file, bytes, size, cause);
-  if (got < 0 && errno == EBADF && cause) {  // opened for writing alone
-    *cause = "cannot be read, so it is not known to be a text file";
-  }
-  if (_lseeki64(file, 0, SEEK_SET) != 0) {
-    SetCause(cause, errno);
-    got = -1;
-  }
-  return got;
+// Its final path, or where Wine cannot tell that (a path longer than
+// MAX_PATH), its path on its volume.
+const char* OwnNameOf(int file, const std::optional<FileIdentity>& /*identity*/,
+                      const char* /*judged_name*/) {
+  const HANDLE handle = HandleOf(file);
+  static wchar_t path[kMaxPathCharacters];
+  const DWORD length = GetFinalPathNameByHandleW(handle, path, kMaxPathCharacters, 0);
+  if (length > 0 && length < kMaxPathCharacters) return Narrow(path, static_cast<int>(length));
+  alignas(FILE_NAME_INFO) static unsigned char room[sizeof(FILE_NAME_INFO) + sizeof path];
+  if (!GetFileInformationByHandleEx(handle, FileNameInfo, room, sizeof room)) return nullptr;
+  const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(room);
+  return Narrow(name->FileName, static_cast<int>(name->FileNameLength / sizeof(wchar_t)));
+}
+
+long ReadLeadingBytes(int file, void* bytes, std::size_t size, int* error) {
+  const bool at_start = _lseeki64(file, 0, SEEK_SET) == 0 || FailedWith(errno, error);
+  const long got = at_start ? ReadBytes(file, bytes, size, error) : -1;
+  const bool back = _lseeki64(file, 0, SEEK_SET) == 0 || FailedWith(errno, error);
+  return back ? got : -1;
 }
 
 // Cut first: a Ctrl+C then leaves the first lines of the new content, never
 // new lines before old ones.
-OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, const char** cause) {
-  if (_chsize_s(file, 0) != 0) {
-    SetCause(cause, errno);
+OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, int* error) {
+  const int number = _chsize_s(file, 0);
+  if (number != 0) {
+    FailedWith(number, error);
     return {Overwritten::kUnchanged, 0};
   }
-  std::size_t written;
-  if (WriteAll(HandleOf(file), bytes, size, &written, cause)) return {Overwritten::kWhole, size};
+  const std::size_t written = WriteAll(HandleOf(file), bytes, size, error);
+  if (written == size) return {Overwritten::kWhole, size};
   std::size_t kept = written;
   while (kept > 0 && bytes[kept - 1] != '\n') --kept;
   if (_chsize_s(file, static_cast<__int64>(kept)) != 0) kept = written;
@@ -369,8 +343,7 @@ OverwriteResult OverwriteFile(int file, const char* bytes, std::size_t size, con
 // its name takes its place. A name that another program opened meanwhile is
 // refused the rename, and keeps what it held.
 Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, const char* bytes,
-                         std::size_t size, std::optional<FileIdentity>* identity,
-                         const char** cause) {
+                         std::size_t size, std::optional<FileIdentity>* identity, int* error) {
   const wchar_t* wide_replacement = Widen(replacement, 1);
   static wchar_t full_name[kMaxPathCharacters];
   const wchar_t* wide_name = Widen(name, 0);
@@ -399,10 +372,7 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     const bool held =
         left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION : !LockWhole(left);
     if (left != INVALID_HANDLE_VALUE) CloseHandle(left);
-    if (held) {
-      if (cause) *cause = "held by another run of trb2csv";
-      return Replaced::kHeld;
-    }
+    if (held) return Replaced::kHeld;
     if (DeleteFileW(wide_replacement)) fresh = create();
   }
   if (fresh == INVALID_HANDLE_VALUE) return Replaced::kNotReplaced;
@@ -416,12 +386,8 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     DeleteFileW(wide_replacement);
     return Replaced::kNotReplaced;
   }
-  std::size_t written = 0;
-  bool replaced = WriteAll(fresh, bytes, size, &written, cause);
-  if (replaced && !FlushFileBuffers(fresh)) {
-    if (cause) *cause = ErrorText(GetLastError());
-    replaced = false;
-  }
+  bool replaced =
+      WriteAll(fresh, bytes, size, error) == size && (FlushFileBuffers(fresh) || Failed(error));
   if (replaced) {
     constexpr std::size_t kRoom = sizeof(FILE_RENAME_INFO) + sizeof full_name;
     alignas(FILE_RENAME_INFO) static unsigned char room[kRoom];
@@ -433,14 +399,16 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
     file->Close(nullptr);
     // Another run may open the file for a moment, to find this one writing:
     // the rename waits for it, up to a second.
-    DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 50; ++attempt) {
       replaced = SetFileInformationByHandle(fresh, FileRenameInfo, rename, sizeof room);
-      error = replaced ? ERROR_SUCCESS : GetLastError();
-      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+      const DWORD refusal = replaced ? ERROR_SUCCESS : GetLastError();
+      if (refusal != ERROR_ACCESS_DENIED && refusal != ERROR_SHARING_VIOLATION) {
+        if (!replaced && error) *error = ErrorNumber(refusal);
+        break;
+      }
+      if (error) *error = EBUSY;
       Sleep(20);
     }
-    if (!replaced && cause) *cause = ErrorText(error);
   }
   // Asked after the rename: the file system may give the new file the
   // creation time of the one it replaces.
@@ -453,10 +421,8 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
   return replaced ? Replaced::kWhole : Replaced::kUnchanged;
 }
 
-std::size_t WriteToStream(int file, const char* bytes, std::size_t size, const char** cause) {
-  std::size_t written;
-  WriteAll(HandleOf(file), bytes, size, &written, cause);
-  return written;
+std::size_t WriteToStream(int file, const char* bytes, std::size_t size, int* error) {
+  return WriteAll(HandleOf(file), bytes, size, error);
 }
 
 const char* CurrentFolder() {

@@ -19,9 +19,16 @@ std::size_t FolderLength(const char* name) {
   return slash ? static_cast<std::size_t>(slash - name) + 1 : 0;
 }
 
-NameVerdict CannotCheck(const char* cause) { return {OutputRefusal::kCannotCheck, cause, nullptr}; }
+NameVerdict CannotCheck(const char* cause) {
+  return {Refused(OutputRefusal::kCannotCheck, cause), nullptr};
+}
 
-OutputVerdict Refuse(OutputRefusal refusal, const char* cause = "") { return {refusal, cause, -1}; }
+// Why a track file is never written over, with how to name one to convert.
+constexpr char kTrackFileCause[] =
+    "a track file is never overwritten; an argument that ends in .trb names a track file to "
+    "convert beside itself, another the CSV file to write, and without one the track is read "
+    "from ceTrackTail.trb in the current folder";
+static_assert(kTextCheckSize == 4096, "the cause below says so");
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -51,6 +58,8 @@ bool SkipNumber(const unsigned char* line, std::size_t end, std::size_t* at) {
 bool IsSeparator(unsigned char c) { return c == ',' || c == ';' || c == '\t' || c == ' '; }
 
 }  // namespace
+
+OutputVerdict Refused(OutputRefusal refusal, const char* cause) { return {refusal, cause}; }
 
 bool IsTrackTailName(const char* name) {
   const char kExtension[] = ".trb";
@@ -87,23 +96,32 @@ bool HoldsLinesOfNumbers(const unsigned char* bytes, std::size_t size) {
 // Each name on the way is judged as the platform opens it; a link's target
 // is read from the folder of the link, as open reads it. A name that is no
 // link, as most are, is not copied.
-NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next_link) {
-  if (names_device) return {OutputRefusal::kDeviceName, "", nullptr};
+NameVerdict JudgeOutputName(const char* name, bool names_device, bool input_known,
+                            LinkReader next_link, NameReader name_as_opened,
+                            const char* (*error_text)(int)) {
+  if (!input_known) {
+    return CannotCheck("the track file's identity could not be read, so this name may reach it");
+  }
+  if (names_device) {
+    return {Refused(OutputRefusal::kDeviceName, "a device name on Windows, which makes no file"),
+            nullptr};
+  }
   static char path[kMaxName];
   static char target[kMaxName];
   const char* current = name;
   for (int links = 0; links <= kMaxLinks; ++links) {
-    const char* cause = "";
-    const char* as_opened = NameAsOpened(current, &cause);
-    if (!as_opened) return CannotCheck(cause);
+    const char* as_opened = name_as_opened(current);
+    if (!as_opened) return CannotCheck("the name cannot be read as a path");
     if (IsTrackTailName(as_opened)) {
-      return {OutputRefusal::kTrackTailFile, "", IsTrackTailName(current) ? current : as_opened};
+      return {Refused(OutputRefusal::kTrackTailFile, kTrackFileCause),
+              IsTrackTailName(current) ? current : as_opened};
     }
-    switch (next_link(current, target, sizeof target, &cause)) {
+    int error = 0;
+    switch (next_link(current, target, sizeof target, &error)) {
       case LinkRead::kFailed:
-        return CannotCheck(cause);
+        return CannotCheck(error_text(error));
       case LinkRead::kNotALink:
-        return {OutputRefusal::kNone, "", current};
+        return {Refused(OutputRefusal::kNone, ""), current};
       case LinkRead::kLink:
         break;
     }
@@ -118,37 +136,47 @@ NameVerdict JudgeOutputName(const char* name, bool names_device, LinkReader next
   return CannotCheck("too many levels of symbolic links");
 }
 
+OutputVerdict JudgeTrackTailName(const std::optional<FileIdentity>& named,
+                                 const FileIdentity& input) {
+  return Refused(named == input ? OutputRefusal::kInputFile : OutputRefusal::kTrackTailFile,
+                 kTrackFileCause);
+}
+
 OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& output) {
   switch (output.kind) {
     case FileKind::kBlockDevice:
-      return Refuse(OutputRefusal::kNotAFile,
-                    "a block device (a disk or a partition), which is never written");
+      return Refused(OutputRefusal::kNotAFile,
+                     "a block device (a disk or a partition), which is never written");
     case FileKind::kOther:
-      return Refuse(OutputRefusal::kNotAFile, "neither a file, a device of characters nor a FIFO");
+      return Refused(OutputRefusal::kNotAFile, "neither a file, a device of characters nor a FIFO");
     default:
       break;
   }
-  if (output.kind == FileKind::kRegular && !output.identity) {
-    return Refuse(OutputRefusal::kCannotCheck,
-                  "its identity cannot be read, so it may be the track file");
+  if (output.reader_unknown) {
+    return Refused(OutputRefusal::kCannotCheck,
+                   "a FIFO, and whether anything reads it cannot be known");
   }
-  if (output.identity == input) return Refuse(OutputRefusal::kInputFile);
+  if (output.kind == FileKind::kRegular && !output.identity) {
+    return Refused(OutputRefusal::kCannotCheck,
+                   "its identity cannot be read, so it may be the track file");
+  }
+  if (output.identity == input) return Refused(OutputRefusal::kInputFile, kTrackFileCause);
   for (std::size_t i = 0; output.identity && i < output.written_count; ++i) {
     if (output.written_this_run[i] == *output.identity) {
-      OutputVerdict verdict = Refuse(OutputRefusal::kWrittenThisRun);
+      OutputVerdict verdict = Refused(OutputRefusal::kWrittenThisRun, "");
       verdict.written_index = i;
       return verdict;
     }
   }
-  OutputVerdict verdict = {OutputRefusal::kNone, "", -1};
+  OutputVerdict verdict = Refused(OutputRefusal::kNone, "");
   for (int stream = 1; stream <= 2; ++stream) {
     const StreamFacts& facts = output.streams[stream - 1];
     if (output.kind == FileKind::kRegular && facts.kind == FileKind::kRegular && !facts.identity) {
-      return Refuse(OutputRefusal::kCannotCheck,
-                    stream == 1 ? "standard output goes to a file whose identity cannot be read, "
-                                  "so it may be this one"
-                                : "standard error goes to a file whose identity cannot be read, "
-                                  "so it may be this one");
+      return Refused(OutputRefusal::kCannotCheck,
+                     stream == 1 ? "standard output goes to a file whose identity cannot be read, "
+                                   "so it may be this one"
+                                 : "standard error goes to a file whose identity cannot be read, "
+                                   "so it may be this one");
     }
     if (output.identity && facts.identity == output.identity) {
       verdict.standard_stream = stream;
@@ -159,19 +187,25 @@ OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& ou
   // opened it, so that no name swapped in after the name was judged gets
   // one written over.
   if (!output.own_name) {
-    return Refuse(OutputRefusal::kCannotCheck,
-                  "the opened file's own name cannot be read, so it may be a track file");
+    return Refused(OutputRefusal::kCannotCheck,
+                   "the opened file's own name cannot be read, so it may be a track file");
   }
-  if (IsTrackTailName(output.own_name)) return Refuse(OutputRefusal::kTrackTailFile);
-  if (output.leading_size < 0) return Refuse(OutputRefusal::kCannotCheck, output.leading_cause);
+  if (IsTrackTailName(output.own_name))
+    return Refused(OutputRefusal::kTrackTailFile, kTrackFileCause);
+  if (output.leading_size < 0) return Refused(OutputRefusal::kCannotCheck, output.leading_cause);
   const std::size_t checked = output.leading_size < kTextCheckSize
                                   ? static_cast<std::size_t>(output.leading_size)
                                   : kTextCheckSize;
-  if (!IsText(output.leading_bytes, checked)) return Refuse(OutputRefusal::kNotText);
+  if (!IsText(output.leading_bytes, checked)) {
+    return Refused(OutputRefusal::kNotText, "holds a NUL byte in its first 4096 bytes");
+  }
   // A file that a standard stream writes to is written after what it holds,
   // never replaced.
   if (verdict.standard_stream < 0 && !HoldsLinesOfNumbers(output.leading_bytes, checked)) {
-    return Refuse(OutputRefusal::kNotCsv);
+    return Refused(OutputRefusal::kNotCsv,
+                   "its first line is not numbers separated by commas, semicolons, tabs or "
+                   "blanks, as in a CSV file of trb2csv or of a spreadsheet (a GPX or KML "
+                   "track, a web page or a note is never replaced)");
   }
   return verdict;
 }

@@ -1,6 +1,5 @@
 #include "run_flow.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -42,21 +41,8 @@ void PrintUsage() {
             "text whose first line is not numbers (a GPX track, a web page, a note).\n"
             "Exit status: 0 when the CSV file holds the whole track, 1 when it was not\n"
             "written or not whole (the cause is on standard error), 2 for an unknown option.\n"
-#ifdef _WIN32
-            "More in README.txt, beside trb2csv.exe.\n",
-#else
-            "More in the manual page, trb2csv(1), and in README.md, which the Debian\n"
-            "package installs as /usr/share/doc/trb2csv/README.md.\n",
-#endif
-            kUsageLine);
-}
-
-// The hint for a name that was taken for the track file rather than the CSV.
-void PrintTrackFileHint(const char* output_name) {
-  PrintCause(output_name,
-             "a track file is never overwritten; an argument that ends in .trb names a track "
-             "file to convert beside itself, another the CSV file to write, and without one "
-             "the track is read from ceTrackTail.trb in the current folder");
+            "%s",
+            kUsageLine, kWhereToReadMore);
 }
 
 void PromptAndWait() {
@@ -72,9 +58,10 @@ void NoticeLoadLimit(std::int32_t loaded_byte_count) {
 }
 
 // Says on standard error what the output holds after a write that failed.
-void ExplainWriteFailure(const char* output_name, const ExportResult& result) {
+void ExplainWriteFailure(const char* output_name, const OutputResult& result,
+                         std::int32_t all_lines) {
   const int kept = static_cast<int>(result.lines_kept);
-  const int lines = static_cast<int>(result.converted.lines);
+  const int lines = static_cast<int>(all_lines);
   if (result.to_stream) {
     PrintCause(output_name, "%s; only part of the track (%d of %d lines) reached it", result.cause,
                kept, lines);
@@ -136,11 +123,28 @@ Conversions g_conversions;
 
 void Remember(const ExportResult& result, const std::optional<FileIdentity>& track,
               const char* track_name) {
-  if (!result.written || !track || g_conversions.count == kMaxTrackFiles) return;
-  g_conversions.csv_files[g_conversions.count] = *result.written;
+  if (!result.output.now_named || !track || g_conversions.count == kMaxTrackFiles) return;
+  g_conversions.csv_files[g_conversions.count] = *result.output.now_named;
   g_conversions.track_files[g_conversions.count] = *track;
   g_conversions.track_names[g_conversions.count] = track_name;
   ++g_conversions.count;
+}
+
+// The line on standard output for each refusal of an output; the cause on
+// standard error is the verdict's.
+const char* RefusalLine(OutputRefusal refusal) {
+  switch (refusal) {
+    case OutputRefusal::kInputFile:
+      return "%s is the input file and is not overwritten!\n";
+    case OutputRefusal::kTrackTailFile:
+      return "%s is a track-tail file and is not overwritten!\n";
+    case OutputRefusal::kNotText:
+      return "%s is not a text file and is not overwritten!\n";
+    case OutputRefusal::kNotCsv:
+      return "%s is not a CSV file and is not overwritten!\n";
+    default:  // it could not be opened, or checked, for this
+      return "%s could not opend!\n";
+  }
 }
 
 // Exports the loaded track and prints the outcome.
@@ -149,50 +153,28 @@ ExportResult ExportAndReport(const char* input_name, const char* output_name,
                              const std::optional<FileIdentity>& input) {
   const ExportResult result = ExportCsv(output_name, header_point_count, input,
                                         {g_conversions.csv_files, g_conversions.count});
-  switch (result.outcome) {
-    case ExportOutcome::kWritten:
-      break;
-    case ExportOutcome::kNothingToWrite:
-      ExplainNothingToWrite(input_name, output_name, header_point_count, result.records_walked);
-      break;
-    case ExportOutcome::kInputFile:
-      PrintText(stdout, "%s is the input file and is not overwritten!\n", output_name);
-      PrintTrackFileHint(output_name);
-      break;
-    case ExportOutcome::kTrackTailFile:
-      PrintText(stdout, "%s is a track-tail file and is not overwritten!\n", output_name);
-      PrintTrackFileHint(output_name);
-      break;
-    case ExportOutcome::kNotText:
-      PrintText(stdout, "%s is not a text file and is not overwritten!\n", output_name);
-      PrintCause(output_name, "holds a NUL byte in its first %d bytes", kTextCheckSize);
-      break;
-    case ExportOutcome::kNotCsv:
-      PrintText(stdout, "%s is not a CSV file and is not overwritten!\n", output_name);
-      PrintCause(output_name,
-                 "its first line is not numbers separated by commas, semicolons, tabs or "
-                 "blanks, as in a CSV file of trb2csv or of a spreadsheet (a GPX or KML track, "
-                 "a web page or a note is never replaced)");
-      break;
-    case ExportOutcome::kWrittenThisRun:
-      PrintText(stdout, "%s could not opend!\n", output_name);
-      PrintCause(output_name,
-                 "this run wrote it already, for %s, and does not replace it with the CSV "
-                 "lines of %s",
-                 g_conversions.track_names[result.written_index], input_name);
-      break;
-    case ExportOutcome::kCannotOpen:
-      PrintText(stdout, "%s could not opend!\n", output_name);
-      PrintCause(output_name, "%s", result.cause);
-      break;
-    case ExportOutcome::kWriteFailed:
-      PrintText(stdout, "%s could not be written!\n", output_name);
-      ExplainWriteFailure(output_name, result);
-      return result;
+  const OutputVerdict& verdict = result.output.verdict;
+  if (result.outcome == Exported::kNothingToWrite) {
+    ExplainNothingToWrite(input_name, output_name, header_point_count,
+                          result.converted.records_walked);
+  } else if (result.output.failed) {
+    PrintText(stdout, "%s could not be written!\n", output_name);
+    ExplainWriteFailure(output_name, result.output, result.converted.lines);
+    return result;
+  } else if (verdict.refusal == OutputRefusal::kWrittenThisRun) {
+    PrintText(stdout, RefusalLine(verdict.refusal), output_name);
+    PrintCause(output_name,
+               "this run wrote it already, for %s, and does not replace it with the CSV lines "
+               "of %s",
+               g_conversions.track_names[verdict.written_index], input_name);
+  } else if (verdict.refusal != OutputRefusal::kNone) {
+    PrintText(stdout, RefusalLine(verdict.refusal), output_name);
+    PrintCause(output_name, "%s", verdict.cause);
   }
   if (!g_quiet_mode) {
+    const bool refused = result.outcome == Exported::kNotWritten;
     PrintText(stdout, "%s --> %s : %d Trackpoints\n", input_name, output_name,
-              static_cast<int>(result.records_walked));
+              refused ? 0 : static_cast<int>(result.converted.records_walked));
   }
   return result;
 }
@@ -243,10 +225,9 @@ Conversion ExportLoaded(const char* input_name, const char* output_name, const L
   const ExportResult result =
       ExportAndReport(input_name, output_name, load.header_point_count, load.identity);
   // A track without a line has been explained already.
-  if (result.outcome != ExportOutcome::kNothingToWrite) {
+  if (result.outcome != Exported::kNothingToWrite)
     WarnOfTrackFile(input_name, load, result.converted);
-  }
-  if (result.outcome != ExportOutcome::kWritten) return Conversion::kNone;
+  if (result.outcome != Exported::kWritten) return Conversion::kNone;
   Remember(result, load.identity, input_name);
   return load.record_left_out ? Conversion::kPart : Conversion::kWhole;
 }
@@ -257,9 +238,13 @@ void RefuseLongName(const char* name) {
              static_cast<int>(std::strlen(name)), kMaxNameLength);
 }
 
+NameVerdict JudgeTrackFileName(const char* name) {
+  return JudgeOutputName(name, false, true, ReadLink, NameAsOpened, ErrorText);
+}
+
 bool LeadsToTrackFile(const char* name) {
   return !NamesDeviceInDisguise(name) &&
-         JudgeOutputName(name, false, ReadLink).refusal == OutputRefusal::kTrackTailFile &&
+         JudgeTrackFileName(name).verdict.refusal == OutputRefusal::kTrackTailFile &&
          IsExistingFile(name);
 }
 
@@ -269,9 +254,9 @@ bool LeadsToTrackFile(const char* name) {
 // reaches another file, or is too long.
 const char* CsvNameBeside(const char* track_name, const std::optional<FileIdentity>& opened) {
   static char csv_name[kNameFieldSize];
-  const NameVerdict verdict = JudgeOutputName(track_name, false, ReadLink);
+  const NameVerdict verdict = JudgeTrackFileName(track_name);
   const char* track = verdict.final_name;
-  if (verdict.refusal != OutputRefusal::kTrackTailFile || !opened ||
+  if (verdict.verdict.refusal != OutputRefusal::kTrackTailFile || !opened ||
       IdentityOfName(track) != opened) {
     PrintCause(track_name, "no longer leads to the track file that was read, so it is left alone");
     return nullptr;
@@ -333,12 +318,10 @@ bool ConvertTrackFiles(int count, const char* const* arguments) {
     }
   }
   if (tracks > 1 && not_converted > 0) {
-    PrintText(stderr, "trb2csv: %d of the %d track files were not converted\n", not_converted,
-              tracks);
+    PrintCause(nullptr, "%d of the %d track files were not converted", not_converted, tracks);
   }
   if (tracks > 1 && in_part > 0) {
-    PrintText(stderr, "trb2csv: %d of the %d track files were converted in part\n", in_part,
-              tracks);
+    PrintCause(nullptr, "%d of the %d track files were converted in part", in_part, tracks);
   }
   return all_converted && not_converted == 0 && in_part == 0;
 }
@@ -356,17 +339,10 @@ void WarnOfZipFolder() {
 }  // namespace
 
 int RunConverter(int argc, const char* const* argv) {
-  OpenClosedStandardStreams();
+  // Console text to a pipe whose reader has gone is then lost quietly, and a
+  // CSV file that cannot be written whole is reported.
+  PrepareStandardStreams();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  // A pipe whose reader has gone, or a file size limit, makes a write fail
-  // instead of ending the run: console text is then lost quietly, and a CSV
-  // file that cannot be written whole is reported.
-#ifdef SIGPIPE
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
-#ifdef SIGXFSZ
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
 
   const CommandLine line = ParseCommandLine(argc, argv, LeadsToTrackFile);
   // Asking for help or the version reads and writes nothing and does not wait.
@@ -378,7 +354,8 @@ int RunConverter(int argc, const char* const* argv) {
       PrintText(stdout, "trb2csv %s\n", TRB2CSV_VERSION);
       return 0;
     case Action::kUnknownOption:
-      PrintText(stderr, "trb2csv: unknown option %s\n%s", argv[1], kUsageLine);
+      PrintCause(argv[1], "unknown option");
+      PrintText(stderr, "%s", kUsageLine);
       return 2;
     case Action::kConvert:
     case Action::kConvertTrackFiles:
@@ -388,10 +365,15 @@ int RunConverter(int argc, const char* const* argv) {
   g_quiet_mode = line.quiet;
   const char* output_name = line.output_name ? line.output_name : "KeloTrackTail.csv";
   if (line.first_ignored < argc) {
-    PrintText(stderr, "trb2csv:");
-    for (int i = line.first_ignored; i < argc; ++i) PrintText(stderr, " %s", argv[i]);
-    PrintText(stderr, ": ignored; a single argument names the CSV file%s, so %s is written\n",
-              g_quiet_mode ? ", and -quiet takes none" : "", output_name);
+    static char ignored[2048];  // the words, as far as they fit
+    std::size_t length = 0;
+    for (int i = line.first_ignored; i < argc && length < sizeof ignored; ++i) {
+      const int added = std::snprintf(ignored + length, sizeof ignored - length, "%s%s",
+                                      i > line.first_ignored ? " " : "", argv[i]);
+      length += added > 0 ? static_cast<std::size_t>(added) : 0;
+    }
+    PrintCause(ignored, "ignored; a single argument names the CSV file%s, so %s is written",
+               g_quiet_mode ? ", and -quiet takes none" : "", output_name);
   }
 
   if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");

@@ -6,22 +6,22 @@
 
 LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   g_loaded_byte_count = 0;
-  const char* cause = "";
-  Fd input = OpenInputFile(input_name, &cause);
+  int error = 0;
+  Fd input = OpenInputFile(input_name, &error);
   if (!input.valid()) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kCannotOpen, cause, 0, std::nullopt, false, 0};
+    return {LoadOutcome::kCannotOpen, ErrorText(error), 0, std::nullopt, false, 0};
   }
-  const std::optional<FileStatus> status = GetStatus(input.get(), nullptr);
+  const std::optional<FileStatus> status = GetStatus(input.get());
 
   // The header is read but not kept. A file that ends within it or within the
   // point count holds no records.
   unsigned char head[kBodyOffset];
-  const long head_size = ReadBytes(input.get(), head, sizeof head, &cause);
+  const long head_size = ReadBytes(input.get(), head, sizeof head, &error);
   long body_size = 0;
   bool record_left_out = false;
   if (head_size == kBodyOffset) {
-    body_size = ReadBytes(input.get(), g_record_buffer, kLoadLimit, &cause);
+    body_size = ReadBytes(input.get(), g_record_buffer, kLoadLimit, &error);
     if (body_size == kLoadLimit) {
       g_loaded_byte_count = kLoadLimit;
       limit_notice(kLoadLimit);
@@ -38,7 +38,7 @@ LoadResult LoadTrackTail(const char* input_name, LimitNotice limit_notice) {
   // A read error (a directory, a failing device) must not pass for data.
   if (head_size < 0 || body_size < 0) {
     g_loaded_byte_count = -1;
-    return {LoadOutcome::kReadFailed, cause, 0, std::nullopt, false, 0};
+    return {LoadOutcome::kReadFailed, ErrorText(error), 0, std::nullopt, false, 0};
   }
   const auto size_read = static_cast<std::size_t>(head_size + body_size);
   const TrackTailLoad load = MeasureTrackTail(head, size_read);

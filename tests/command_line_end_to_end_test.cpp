@@ -65,7 +65,7 @@ TEST_F(CommandLine, UnknownOptionsAreRefusedAndTouchNothing) {
     RunResult result = Run({option});
     EXPECT_EQ(result.console, "") << option;
     EXPECT_EQ(result.exit_status, 2) << option;
-    EXPECT_EQ(result.errors.rfind(Console("trb2csv: unknown option " + option + "\nUsage: "), 0),
+    EXPECT_EQ(result.errors.rfind(Console("trb2csv: " + option + ": unknown option\nUsage: "), 0),
               0u)
         << result.errors;
   }

@@ -161,11 +161,12 @@ read        input   EINTR   3   whole
 close       input   EIO     1   whole
 newfstatat  input   EIO     1   not_opened
 newfstatat  output  EIO     1   not_opened
-newfstatat  output  ENOMEM  1   not_opened
+newfstatat  output  ENOMEM  2   not_opened
 readlink    output  EIO     1   not_opened
 readlink    output  ENOENT  1   whole
-newfstatat  output  EIO     2   whole
-newfstatat  output  ENOENT  2   whole
+newfstatat  output  EIO     3   whole
+newfstatat  output  EIO     4   whole
+newfstatat  output  ENOENT  4   whole
 fcntl       output  EAGAIN  1   not_opened
 fcntl       output  ENOLCK  1   whole
 flock       output  EAGAIN  1   not_opened

@@ -69,12 +69,20 @@ TEST(OutputGuard, OnlyLinesOfNumbersAreACsvFile) {
   }
 }
 
+// The names of a made-up file system are opened as written.
+const char* AsWritten(const char* name) { return name; }
+const char* ErrorName(int error) {
+  static std::string text;
+  text = "error " + std::to_string(error);
+  return text.c_str();
+}
+
 // The links of a made-up file system: name to target.
 std::map<std::string, std::string> g_links;
 
-LinkRead ReadTableLink(const char* name, char* target, std::size_t size, const char** cause) {
+LinkRead ReadTableLink(const char* name, char* target, std::size_t size, int* error) {
   if (std::string(name) == "unreadable") {
-    *cause = "Input/output error";
+    *error = 5;
     return LinkRead::kFailed;
   }
   const auto link = g_links.find(name);
@@ -110,14 +118,26 @@ TEST(OutputGuard, NamesAreFollowedThroughEveryLinkFromItsFolder) {
       {"loop1.csv", OutputRefusal::kCannotCheck, ""},
       {"unreadable", OutputRefusal::kCannotCheck, ""},
   };
+  const auto judge = [](const char* name, bool names_device = false, bool input_known = true) {
+    return JudgeOutputName(name, names_device, input_known, ReadTableLink, AsWritten, ErrorName);
+  };
   for (const auto& c : kCases) {
-    const NameVerdict verdict = JudgeOutputName(c.name, false, ReadTableLink);
-    EXPECT_EQ(verdict.refusal, c.refusal) << c.name;
+    const NameVerdict verdict = judge(c.name);
+    EXPECT_EQ(verdict.verdict.refusal, c.refusal) << c.name;
     EXPECT_STREQ(verdict.final_name ? verdict.final_name : "", c.final_name) << c.name;
-    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck, std::strlen(verdict.cause) > 0)
+    EXPECT_EQ(verdict.verdict.refusal != OutputRefusal::kNone,
+              std::strlen(verdict.verdict.cause) > 0)
         << c.name;
   }
-  EXPECT_EQ(JudgeOutputName("com1.csv", true, ReadTableLink).refusal, OutputRefusal::kDeviceName);
+  EXPECT_STREQ(judge("unreadable").verdict.cause, "error 5");
+  EXPECT_EQ(judge("com1.csv", true).verdict.refusal, OutputRefusal::kDeviceName);
+  // Without the track file's identity, no name is known not to reach it.
+  EXPECT_EQ(judge("out.csv", false, false).verdict.refusal, OutputRefusal::kCannotCheck);
+  // A name judged a track-tail file may be the input itself.
+  EXPECT_EQ(JudgeTrackTailName(FileIdentity{7, 100}, {7, 100}).refusal, OutputRefusal::kInputFile);
+  EXPECT_EQ(JudgeTrackTailName(FileIdentity{7, 200}, {7, 100}).refusal,
+            OutputRefusal::kTrackTailFile);
+  EXPECT_EQ(JudgeTrackTailName(std::nullopt, {7, 100}).refusal, OutputRefusal::kTrackTailFile);
 }
 
 TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
@@ -199,6 +219,11 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
                      OutputRefusal::kNotAFile,
                      -1});
   }
+  cases.push_back({"a FIFO that may have no reader (under Wine)",
+                   {FileKind::kFifo, kOther, nullptr, nullptr, 0, "", {kTerminal, kTerminal}},
+                   OutputRefusal::kCannotCheck,
+                   -1});
+  cases.back().facts.reader_unknown = true;
   cases.push_back({"a pipe standard output writes to",
                    {FileKind::kFifo, kOther, nullptr, nullptr, 0, "", {kLog, kUnknownFile}},
                    OutputRefusal::kNone,
@@ -212,10 +237,10 @@ TEST(OutputGuard, OpenedOutputIsJudgedByWhatItIs) {
     if (verdict.refusal == OutputRefusal::kWrittenThisRun) {
       EXPECT_EQ(verdict.written_index, 1u) << c.what;
     }
-    EXPECT_EQ(verdict.refusal == OutputRefusal::kCannotCheck ||
-                  verdict.refusal == OutputRefusal::kNotAFile,
-              std::strlen(verdict.cause) > 0)
-        << c.what;
+    if (verdict.refusal != OutputRefusal::kNone &&
+        verdict.refusal != OutputRefusal::kWrittenThisRun) {
+      EXPECT_GT(std::strlen(verdict.cause), 0u) << c.what;
+    }
   }
 }
 
@@ -255,7 +280,8 @@ TEST(OutputGuard, WrittenByRenameOnlyWhereNothingElseChanges) {
     facts.links = c.links;
     facts.owned_by_user = c.owned_by_user;
     facts.access_list = c.access_list;
-    const OutputVerdict verdict = {OutputRefusal::kNone, "", c.standard_stream};
+    OutputVerdict verdict = Refused(OutputRefusal::kNone, "");
+    verdict.standard_stream = c.standard_stream;
     EXPECT_EQ(ChooseWriteWay(facts, verdict), c.way) << c.what;
   }
 }

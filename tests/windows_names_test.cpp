@@ -1,10 +1,13 @@
-#include "windows_device_names.h"
+#include "windows_names.h"
+
+#include <cstring>
+#include <string>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(WindowsDeviceNames, DeviceNamesWithAnExtensionAreTold) {
+TEST(WindowsNames, DeviceNamesWithAnExtensionAreTold) {
   const struct {
     const char* name;
     bool device;
@@ -33,6 +36,24 @@ TEST(WindowsDeviceNames, DeviceNamesWithAnExtensionAreTold) {
   };
   for (const auto& c : kCases)
     EXPECT_EQ(IsWindowsDeviceNameWithExtension(c.name), c.device) << c.name;
+}
+
+// Windows drops the dots and blanks at the end of a path ("\\." is gone
+// from the full path already).
+TEST(WindowsNames, DotsAndBlanksAtTheEndAreDropped) {
+  const struct {
+    const char* path;
+    const char* as_opened;
+  } kCases[] = {
+      {"Z:\\t\\old.trb.", "Z:\\t\\old.trb"},    {"Z:\\t\\old.trb .", "Z:\\t\\old.trb"},
+      {"Z:\\t\\old.trb. . ", "Z:\\t\\old.trb"}, {"Z:\\t\\old.trb", "Z:\\t\\old.trb"},
+      {"Z:\\t\\.trb", "Z:\\t\\.trb"},           {"...", ""},
+      {"Z:\\a b.csv", "Z:\\a b.csv"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(std::string(c.path, LengthAsWindowsOpens(c.path, std::strlen(c.path))), c.as_opened)
+        << c.path;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "windows_device_names.h"
+#include "windows_names.h"
 
 #include <cstddef>
 #include <cstring>
@@ -39,4 +39,9 @@ bool IsWindowsDeviceNameWithExtension(const char* name) {
   std::size_t stem = static_cast<std::size_t>(dot - component);
   while (stem > 0 && component[stem - 1] == ' ') --stem;
   return has_extension && IsDeviceStem(component, stem);
+}
+
+std::size_t LengthAsWindowsOpens(const char* path, std::size_t length) {
+  while (length > 0 && (path[length - 1] == '.' || path[length - 1] == ' ')) --length;
+  return length;
 }
