@@ -113,6 +113,24 @@ TEST(MapFormats, GeoJsonIsCutWhereTheTrackCrossesTheAntimeridian) {
   }
 }
 
+// The rule the page draws by too: the shorter way round, a half turn as written.
+TEST(MapFormats, StepsGoTheShorterWayRound) {
+  const struct {
+    double from, to, unwrapped;
+  } kSteps[] = {{179.9, -179.9, 180.1}, {-179.9, 179.9, -180.1}, {10, 20, 20},
+                {-100, 80, 80},         {80, -100, -100},        {180.1, -179.8, 180.2},
+                {359, -359, 361}};
+  for (const auto& step : kSteps) {
+    EXPECT_DOUBLE_EQ(ShorterWayRound(step.from, step.to), step.unwrapped) << step.from << step.to;
+  }
+  const double coordinates[] = {10, 179.9, 10, -179.9, 10, -179.8, 10, 179.95};
+  double longitudes[4];
+  UnwrapLongitudes(coordinates, 4, longitudes);
+  EXPECT_DOUBLE_EQ(longitudes[1], 180.1);
+  EXPECT_DOUBLE_EQ(longitudes[2], 180.2);
+  EXPECT_DOUBLE_EQ(longitudes[3], 179.95);
+}
+
 TEST(MapFormats, LongestTrackWithTheLongestNameFitsTheBuffer) {
   std::vector<TrackPoint> zigzag;
   for (int i = 0; i < kMaxRecords; ++i) zigzag.push_back({-89.9999999, i % 2 ? 179.9 : -179.9});

@@ -142,9 +142,10 @@ class AntimeridianPath {
   template <typename Cut>
   double Step(double longitude, double latitude, Cut cut) {
     if (std::fabs(longitude) == 180) longitude = side_;
-    if (started_ && std::fabs(longitude - longitude_) > 180) {
-      const double leaving = longitude_ > longitude ? 180 : -180;
-      const double share = (leaving - longitude_) / (longitude + 2 * leaving - longitude_);
+    const double unwrapped = ShorterWayRound(longitude_, longitude);
+    if (started_ && unwrapped != longitude) {
+      const double leaving = unwrapped > longitude ? 180 : -180;
+      const double share = (leaving - longitude_) / (unwrapped - longitude_);
       cut(leaving, latitude_ + share * (latitude - latitude_), share == 0);
     }
     started_ = true;
@@ -201,6 +202,19 @@ std::size_t WriteGeoJsonTrack(const char* name, const unsigned char* records, st
 }
 
 }  // namespace
+
+double ShorterWayRound(double from, double to) {
+  while (to - from > 180) to -= 360;
+  while (to - from < -180) to += 360;
+  return to;
+}
+
+void UnwrapLongitudes(const double* coordinates, std::int32_t points, double* longitudes) {
+  for (std::int32_t i = 0; i < points; ++i) {
+    const double longitude = coordinates[2 * i + 1];
+    longitudes[i] = i == 0 ? longitude : ShorterWayRound(longitudes[i - 1], longitude);
+  }
+}
 
 bool IsOnTheEarth(double latitude, double longitude) {
   return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;

@@ -74,6 +74,16 @@ std::int32_t TakePointsOnTheEarth(const unsigned char* records, std::int32_t loa
 // The mean radius of the earth (IUGG), in metres.
 constexpr double kEarthRadius = 6371008.8;
 
+// The antimeridian's rule, for the saved tracks and the page's drawing
+// alike: a step goes the shorter way round the earth, and a step of exactly
+// 180 degrees as it is written. Returns to, less or more whole turns, within
+// 180 degrees of from.
+double ShorterWayRound(double from, double to);
+
+// The longitudes of those points (coordinates as TakePointsOnTheEarth
+// gives them), each the shorter way round from the one before.
+void UnwrapLongitudes(const double* coordinates, std::int32_t points, double* longitudes);
+
 // The length of the track along those points, in metres: the great-circle
 // distances between neighbours on a sphere of the earth's mean radius.
 double TrackLength(const double* coordinates, std::int32_t points);

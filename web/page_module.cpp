@@ -25,6 +25,7 @@ char g_name[kMaxTrackNameSize + 1];
 char g_csv[kMaxCsvSize];
 char g_track[kMaxMapTrackSize];
 double g_points[2 * kMaxRecords];
+double g_longitudes[kMaxRecords];  // of the points, unwrapped
 
 struct Conversion {
   TrackTailLoad load;
@@ -78,6 +79,7 @@ PAGE_EXPORT("convert") void Convert(std::size_t size, double file_size) {
   c.csv_lines = lines;
   c.points = TakePointsOnTheEarth(g_input + kBodyOffset, loaded, count, g_points);
   c.length = TrackLength(g_points, c.points);
+  UnwrapLongitudes(g_points, c.points, g_longitudes);
   c.doubts_size = DescribeDoubts(count, static_cast<std::uint64_t>(file_size), c.records_walked,
                                  c.csv_lines, c.doubts);
 }
@@ -130,6 +132,13 @@ PAGE_EXPORT("map_part_size") std::size_t MapPartSize(int format, int part) {
 PAGE_EXPORT("points") const double* Points() { return g_points; }
 PAGE_EXPORT("point_count") std::int32_t PointCount() { return g_conversion.points; }
 PAGE_EXPORT("track_length") double Length() { return g_conversion.length; }
+// The points' longitudes each the shorter way round from the one before, as
+// the drawing takes them, and the rule itself, for one track after another.
+PAGE_EXPORT("unwrapped_longitudes") const double* UnwrappedLongitudes() { return g_longitudes; }
+PAGE_EXPORT("shorter_way_round") double ShorterWay(double from, double to) {
+  return ShorterWayRound(from, to);
+}
+PAGE_EXPORT("earth_radius") double EarthRadius() { return kEarthRadius; }
 // Why the file does not look like a track-tail file; empty if it does.
 PAGE_EXPORT("doubts") const char* Doubts() { return g_conversion.doubts; }
 PAGE_EXPORT("doubts_size") std::size_t DoubtsSize() { return g_conversion.doubts_size; }
