@@ -117,9 +117,8 @@ TEST(MapFormats, GeoJsonIsCutWhereTheTrackCrossesTheAntimeridian) {
 TEST(MapFormats, StepsGoTheShorterWayRound) {
   const struct {
     double from, to, unwrapped;
-  } kSteps[] = {{179.9, -179.9, 180.1}, {-179.9, 179.9, -180.1}, {10, 20, 20},
-                {-100, 80, 80},         {80, -100, -100},        {180.1, -179.8, 180.2},
-                {359, -359, 361}};
+  } kSteps[] = {{179.9, -179.9, 180.1}, {-179.9, 179.9, -180.1}, {10, 20, 20},    {-100, 80, 80},
+                {80, -100, -100},       {180.1, -179.8, 180.2},  {359, -359, 361}};
   for (const auto& step : kSteps) {
     EXPECT_DOUBLE_EQ(ShorterWayRound(step.from, step.to), step.unwrapped) << step.from << step.to;
   }

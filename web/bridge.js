@@ -1,23 +1,22 @@
-"use strict";
 // The bridge to trb2csv's own C++ code, compiled to WebAssembly (MODULE,
 // base64): it converts one file at a time in the module's memory, and this
 // copies out what the page shows; what it saves is written when it is saved,
 // from the file's bytes again. The module holds every rule of the formats;
-// nothing here writes one again.
+// nothing here writes one again. MODULE is the page's.
 
-const converter = WebAssembly.instantiate(
+export const converter = WebAssembly.instantiate(
   Uint8Array.from(atob(MODULE), (c) => c.charCodeAt(0))).then((result) => result.instance.exports);
 
-const encoder = new TextEncoder();
+export const encoder = new TextEncoder();
 const decoder = new TextDecoder();
-const count = new Intl.NumberFormat("en").format;
+export const count = new Intl.NumberFormat("en").format;
 
 function moduleBytes(c, pointer, size) {
   return new Uint8Array(c.memory.buffer, pointer, size).slice();
 }
 
 // The map formats as the module names them, with their documents' parts.
-function mapFormats(c) {
+export function mapFormats(c) {
   const bytes = (f, part) => moduleBytes(c, c.map_part(f, part), c.map_part_size(f, part));
   const text = (f, part) => decoder.decode(bytes(f, part));
   return Array.from({ length: c.map_formats() }, (_, f) => ({
@@ -31,7 +30,7 @@ function mapFormats(c) {
 }
 
 // The text cut at a character boundary to at most the given bytes of UTF-8.
-function cutToBytes(text, bytes) {
+export function cutToBytes(text, bytes) {
   let cut = "";
   for (const character of text) {
     if (encoder.encode(cut + character).length > bytes) break;
@@ -42,7 +41,7 @@ function cutToBytes(text, bytes) {
 
 // Reads the part of the file that the converter takes; the file's bytes, or
 // the reason they could not be read.
-async function readTrackFile(c, file) {
+export async function readTrackFile(c, file) {
   try {
     return { head: new Uint8Array(await file.slice(0, c.input_capacity()).arrayBuffer()) };
   } catch (error) {
@@ -63,7 +62,7 @@ function load(c, file, head, trackName) {
 
 // What the page shows of a file: its counts, its points on the earth and
 // its warnings, or why it could not be read.
-function convertTrack(c, file, read, trackName) {
+export function convertTrack(c, file, read, trackName) {
   const track = { file, trackName, warnings: [] };
   if (read.error) {
     track.error = read.error;
@@ -77,6 +76,7 @@ function convertTrack(c, file, read, trackName) {
     walked: c.records_walked(),
     lines: c.csv_lines(),
     points: new Float64Array(c.memory.buffer, c.points(), 2 * c.point_count()).slice(),
+    longitudes: new Float64Array(c.memory.buffer, c.unwrapped_longitudes(), c.point_count()).slice(),
     length: c.track_length(),
     doubts: decoder.decode(moduleBytes(c, c.doubts(), c.doubts_size())),
   });
@@ -85,13 +85,13 @@ function convertTrack(c, file, read, trackName) {
 }
 
 // The CSV bytes of a converted track.
-function csvOf(c, t) {
+export function csvOf(c, t) {
   load(c, t.file, t.head, t.trackName);
   return moduleBytes(c, c.csv(), c.write_csv());
 }
 
 // The track in map format f; empty without a point on the earth.
-function mapTrackOf(c, t, f) {
+export function mapTrackOf(c, t, f) {
   load(c, t.file, t.head, t.trackName);
   return moduleBytes(c, c.map_track(), c.write_map(f));
 }

@@ -1,18 +1,16 @@
-// The drawing of the tracks: in Web Mercator, as map tiles are, so that a
-// map lines up under the tracks at every zoom; the view (a centre and a
-// scale), its grid, labels and scale bar, the tracks with their start and
-// end marks, the map when it is switched on, and the gestures that move and
-// zoom the view.
+// The drawing of the tracks: in Web Mercator (projection.js), as map tiles
+// are, so that a map lines up under the tracks at every zoom; the view (a
+// centre and a scale), its grid, labels and scale bar, the tracks with their
+// start and end marks, and the map when it is switched on. The gestures that
+// move and zoom the view are gestures.js's.
 
-const SVG = "http://www.w3.org/2000/svg";
-const EARTH_RADIUS = 6371008.8;  // the mean radius, as the module's lengths use
-const MAX_LATITUDE = 85.0511287798;  // the edge of Web Mercator
+import { distance, latitudeOf, longitudeOf, metresPerPixel, roundStep, tics, worldX, worldY,
+  wrapped } from "./projection.js";
+
+export const SVG = "http://www.w3.org/2000/svg";
 const TILE_SIZE = 256;
-// The lines' points are whole decimetres (at the equator): what a file's six
-// decimals tell, in numbers that a browser reads fast and exactly.
-const DECIMETRES_PER_UNIT = 2 * Math.PI * EARTH_RADIUS * 10;
 const MAX_TILE_ZOOM = 19;
-const ZOOM_STEP = 1.25;  // of a key or a button
+export const ZOOM_STEP = 1.25;  // of a key or a button
 // Six hues that differ in lightness as well, each with 3:1 contrast on a
 // white and on a black page, and four dashes: twelve tracks differ in both,
 // so that they are told apart without telling red from green. The marks are
@@ -20,71 +18,11 @@ const ZOOM_STEP = 1.25;  // of a key or a button
 const PALETTE = ["#1f6fb2", "#c2410c", "#0f8a6a", "#8e44ad", "#8a6d1d", "#c2185b"];
 const DASHES = ["", "9 5", "2 5", "14 4 3 4"];
 
-function trackStyle(i) {
+export function trackStyle(i) {
   return { colour: PALETTE[i % PALETTE.length], dash: DASHES[i % DASHES.length] };
 }
 
-const kilometres = new Intl.NumberFormat("en", { maximumFractionDigits: 2 }).format;
-
-function distance(metres) {
-  if (metres === 0) return "0 m";
-  if (metres >= 1000) return `${kilometres(metres / 1000)} km`;
-  if (metres >= 1) return `${count(Math.round(metres))} m`;
-  if (metres >= 0.01) return `${Math.round(metres * 100)} cm`;
-  return `${Math.round(metres * 1000)} mm`;
-}
-
-const clampLatitude = (latitude) => Math.max(-MAX_LATITUDE, Math.min(MAX_LATITUDE, latitude));
-const worldX = (longitude) => (longitude + 180) / 360;
-const worldY = (latitude) =>
-  (1 - Math.log(Math.tan(Math.PI / 4 + clampLatitude(latitude) * Math.PI / 360)) / Math.PI) / 2;
-const longitudeOf = (x) => x * 360 - 180;
-const latitudeOf = (y) => Math.atan(Math.sinh(Math.PI * (1 - 2 * y))) * 180 / Math.PI;
-// A longitude beyond ±180, where a track crossed the antimeridian, as it is named.
-const wrapped = (longitude) => ((longitude + 540) % 360 + 360) % 360 - 180;
-
-// The longitudes of a track's points unwrapped, so that each step goes the
-// shorter way round, also across the antimeridian.
-function unwrappedLongitudes(points) {
-  const longitudes = new Float64Array(points.length / 2);
-  for (let i = 0; i < longitudes.length; ++i) {
-    let longitude = points[2 * i + 1];
-    if (i > 0) longitude += 360 * Math.round((longitudes[i - 1] - longitude) / 360);
-    longitudes[i] = longitude;
-  }
-  return longitudes;
-}
-
-// The extent of a track, the shorter way round: metres from west to east
-// (along its mean latitude) and from south to north.
-function spans(points) {
-  const longitudes = unwrappedLongitudes(points);
-  let [south, north, mean] = [Infinity, -Infinity, 0];
-  for (let i = 0; i < longitudes.length; ++i) {
-    south = Math.min(south, points[2 * i]);
-    north = Math.max(north, points[2 * i]);
-    mean += points[2 * i] / longitudes.length;
-  }
-  const metresPerDegree = EARTH_RADIUS * Math.PI / 180;
-  return {
-    across: (Math.max(...longitudes) - Math.min(...longitudes)) * metresPerDegree *
-      Math.cos(mean * Math.PI / 180),
-    up: (north - south) * metresPerDegree,
-  };
-}
-
-// 1, 2 or 5 times a power of ten: the largest not above the value, or with
-// up set, the smallest not below it.
-function roundStep(value, up = false) {
-  const power = 10 ** Math.floor(Math.log10(value));
-  const steps = [1, 2, 5, 10].map((m) => m * power);
-  return up ? steps.find((step) => step >= value * (1 - 1e-9)) :
-    steps.reverse().find((step) => step <= value * (1 + 1e-9));
-}
-
-const decimalsOf = (step) => Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
-
-function element(name, attributes, parent, text) {
+export function element(name, attributes, parent, text) {
   const node = document.createElementNS(SVG, name);
   for (const [key, value] of Object.entries(attributes)) node.setAttribute(key, value);
   if (text !== undefined) node.textContent = text;
@@ -109,14 +47,18 @@ async function fetchTile(url) {
   return URL.createObjectURL(picture);
 }
 
-// The drawing in the SVG element svg; hint shows why the wheel did not zoom,
-// and mapProblem(status) is told when a map tile cannot be had.
-function createDrawing(svg, hint, mapProblem) {
+// The drawing in the SVG element svg; mapProblem(status) is told when a map
+// tile cannot be had.
+export function createDrawing(svg, mapProblem) {
   const measure = document.createElement("canvas").getContext("2d");
   let tracks = [];  // { x: [], y: [], style, line, halo }: in world units, and drawn
   let origin = null;  // of the lines' points
   let view = null;  // { x, y, scale }: the centre in world units, pixels per unit
   let map = { on: false, address: "" };
+  let radius = 1;  // of the earth, in metres: the module's
+  // The lines' points are whole decimetres (at the equator): what a file's
+  // six decimals tell, in numbers that a browser reads fast and exactly.
+  let decimetresPerUnit = 1;
   const tiles = new Map();  // the map's tile images by address, kept while the map is on
 
   measure.font = "13px system-ui, sans-serif";  // as the page's style sets the labels
@@ -141,7 +83,7 @@ function createDrawing(svg, hint, mapProblem) {
         if (t.y[i] > yHigh) yHigh = t.y[i];
       }
     }
-    const least = 200 / (2 * Math.PI * EARTH_RADIUS);  // about 200 m around a single point
+    const least = 200 / (2 * Math.PI * radius);  // about 200 m around a single point
     const [xSpan, ySpan] = [Math.max(xHigh - xLow, least), Math.max(yHigh - yLow, least)];
     return { xSpan, ySpan, view: { x: (xLow + xHigh) / 2, y: (yLow + yHigh) / 2,
       scale: 0.92 * Math.min(plotWidth / xSpan, plotHeight / ySpan) } };
@@ -157,16 +99,6 @@ function createDrawing(svg, hint, mapProblem) {
     const shaped = Math.min(2 * plotWidth, Math.max(plotWidth / 2, plotWidth * ySpan / xSpan));
     const plotHeight = Math.min(shaped, room - margin.top - margin.bottom);
     return { width, plotHeight, height: plotHeight + margin.top + margin.bottom, margin };
-  }
-
-  // Tics a round step apart, about every 100 pixels.
-  function tics(low, high, pixels) {
-    const step = roundStep(Math.max((high - low) / Math.max(1, Math.floor(pixels / 100)), 1e-8), true);
-    const values = [];
-    for (let value = Math.ceil(low / step) * step; value <= high + step * 1e-9; value += step) {
-      values.push(value);
-    }
-    return { values, decimals: decimalsOf(step) };
   }
 
   function drawTiles(parent, px, py, x0, x1, y0, y1) {
@@ -200,11 +132,11 @@ function createDrawing(svg, hint, mapProblem) {
           });
           image = fetched;
         }
-        const size = view.scale / n + 0.5;  // no seam between tiles
+        const side = view.scale / n + 0.5;  // no seam between tiles
         image.setAttribute("x", px(tx / n));
         image.setAttribute("y", py(ty / n));
-        image.setAttribute("width", size);
-        image.setAttribute("height", size);
+        image.setAttribute("width", side);
+        image.setAttribute("height", side);
         parent.append(image);
       }
     }
@@ -265,7 +197,7 @@ function createDrawing(svg, hint, mapProblem) {
     // The lines keep their points, in decimetres from the origin: a view
     // moves and scales them as a whole.
     const lines = element("g", { transform: `translate(${px(origin.x)} ${py(origin.y)}) ` +
-      `scale(${view.scale / DECIMETRES_PER_UNIT})` }, plot);
+      `scale(${view.scale / decimetresPerUnit})` }, plot);
     for (const t of tracks) {
       if (map.on) lines.append(t.halo);
       lines.append(t.line);
@@ -283,13 +215,12 @@ function createDrawing(svg, hint, mapProblem) {
     // A bar of a round length, about a quarter of the plot, true at the
     // view's centre; none where there is nothing to measure.
     if (tracks.some((t) => t.x.length > 1) || tracks.length > 1) {
-      const metresPerPixel = 2 * Math.PI * EARTH_RADIUS * Math.cos(latitudeOf(view.y) * Math.PI / 180) /
-        view.scale;
-      const bar = roundStep(plotWidth / 4 * metresPerPixel);
+      const metres = metresPerPixel(latitudeOf(view.y), view.scale, radius);
+      const bar = roundStep(plotWidth / 4 * metres);
       const y = height - 10;
-      element("line", { class: "scale", x1: margin.left, x2: margin.left + bar / metresPerPixel,
+      element("line", { class: "scale", x1: margin.left, x2: margin.left + bar / metres,
         y1: y, y2: y }, svg);
-      element("text", { x: margin.left + bar / metresPerPixel + 8, y: y + 4, class: "scale-label" },
+      element("text", { x: margin.left + bar / metres + 8, y: y + 4, class: "scale-label" },
         svg, distance(bar));
     }
   }
@@ -300,7 +231,7 @@ function createDrawing(svg, hint, mapProblem) {
     const { centreX, centreY, plotWidth, plotHeight } = drawing.layout;
     const all = whole(plotWidth, plotHeight).view.scale;
     // At most a millimetre a pixel; at least a twentieth of the whole view.
-    const deepest = 2 * Math.PI * EARTH_RADIUS / 0.001;
+    const deepest = 2 * Math.PI * radius / 0.001;
     const scale = Math.min(Math.max(view.scale * factor, Math.min(all / 20, deepest)), deepest);
     const [dx, dy] = [x - centreX, y - centreY];
     view = { x: view.x + dx / view.scale - dx / scale, y: view.y + dy / view.scale - dy / scale, scale };
@@ -313,88 +244,6 @@ function createDrawing(svg, hint, mapProblem) {
     draw();
   }
 
-  let hintTimer = 0;
-  function showHint(text) {
-    hint.textContent = text;
-    hint.classList.add("shown");
-    clearTimeout(hintTimer);
-    hintTimer = setTimeout(() => hint.classList.remove("shown"), 1500);
-  }
-
-  const pixelsOf = (event) => {
-    const box = svg.getBoundingClientRect();
-    return { x: (event.clientX - box.left) * drawing.layout.width / box.width,
-      y: (event.clientY - box.top) * drawing.layout.height / box.height };
-  };
-  // The wheel scrolls the page, unless the drawing is selected or Ctrl held.
-  svg.addEventListener("wheel", (event) => {
-    if (!drawing.layout) return;
-    if (!event.ctrlKey && document.activeElement !== svg) {
-      showHint("To zoom, select the drawing, or hold Ctrl while you turn the wheel");
-      return;
-    }
-    event.preventDefault();
-    const at = pixelsOf(event);
-    zoomAt(Math.exp(-event.deltaY * 0.002), at.x, at.y);
-  }, { passive: false });
-  // A mouse or pen drags the view; one finger scrolls the page.
-  const dragging = new Map();
-  svg.addEventListener("pointerdown", (event) => {
-    if (event.pointerType === "touch" || !drawing.layout) return;
-    svg.setPointerCapture(event.pointerId);
-    dragging.set(event.pointerId, pixelsOf(event));
-  });
-  svg.addEventListener("pointermove", (event) => {
-    const before = dragging.get(event.pointerId);
-    if (!before) return;
-    const after = pixelsOf(event);
-    dragging.set(event.pointerId, after);
-    panBy(after.x - before.x, after.y - before.y);
-  });
-  for (const type of ["pointerup", "pointercancel"]) {
-    svg.addEventListener(type, (event) => dragging.delete(event.pointerId));
-  }
-  // Two fingers move and zoom the view.
-  let fingers = null;
-  const twoFingers = (event) => {
-    const [a, b] = [pixelsOf(event.touches[0]), pixelsOf(event.touches[1])];
-    return { x: (a.x + b.x) / 2, y: (a.y + b.y) / 2, gap: Math.max(Math.hypot(a.x - b.x, a.y - b.y), 1) };
-  };
-  const onTouch = (event) => {
-    if (event.touches.length !== 2 || !drawing.layout) {
-      fingers = null;
-      return;
-    }
-    event.preventDefault();
-    const now = twoFingers(event);
-    if (fingers) {
-      panBy(now.x - fingers.x, now.y - fingers.y);
-      zoomAt(now.gap / fingers.gap, now.x, now.y);
-    }
-    fingers = now;
-  };
-  for (const type of ["touchstart", "touchmove", "touchend", "touchcancel"]) {
-    svg.addEventListener(type, onTouch, { passive: false });
-  }
-  svg.addEventListener("keydown", (event) => {
-    if (!drawing.layout) return;
-    const { centreX, centreY, plotWidth } = drawing.layout;
-    const step = plotWidth / 10;
-    const actions = {
-      "+": () => zoomAt(ZOOM_STEP, centreX, centreY),
-      "=": () => zoomAt(ZOOM_STEP, centreX, centreY),
-      "-": () => zoomAt(1 / ZOOM_STEP, centreX, centreY),
-      "−": () => zoomAt(1 / ZOOM_STEP, centreX, centreY),
-      ArrowLeft: () => panBy(step, 0),
-      ArrowRight: () => panBy(-step, 0),
-      ArrowUp: () => panBy(0, step),
-      ArrowDown: () => panBy(0, -step),
-      0: () => drawing.showAll(),
-    };
-    if (!actions[event.key]) return;
-    event.preventDefault();
-    actions[event.key]();
-  });
   // Drawn again when the room for it changes: the page's width or the window's height.
   let drawnFor = "";
   const redrawIfResized = () => {
@@ -407,25 +256,28 @@ function createDrawing(svg, hint, mapProblem) {
 
   const drawing = {
     layout: null,
-    // Shows these tracks, each { points: [latitude, longitude, ...], style }, all in view.
-    show(shown) {
+    // Shows these tracks, each { points: [latitude, longitude, ...],
+    // longitudes: unwrapped, style }, all in view, on an earth of the radius;
+    // shorterWayRound(from, to) is the module's rule of the antimeridian.
+    show(shown, earthRadius, shorterWayRound) {
+      radius = earthRadius;
+      decimetresPerUnit = 2 * Math.PI * radius * 10;
       // Each track the short way round, and all of them from the first one's
       // start: tracks on both sides of the antimeridian lie side by side.
       let reference = null;
       tracks = shown.map((t) => {
-        const longitudes = unwrappedLongitudes(t.points);
-        reference ??= longitudes[0];
-        const turns = Math.round((reference - longitudes[0]) / 360);
-        for (let i = 0; i < longitudes.length; ++i) longitudes[i] += 360 * turns;
-        return { style: t.style, x: Array.from(longitudes, worldX),
+        reference ??= t.longitudes[0];
+        const turn = shorterWayRound(reference, t.longitudes[0]) - t.longitudes[0];
+        const longitudes = Array.from(t.longitudes, (longitude) => longitude + turn);
+        return { style: t.style, x: longitudes.map(worldX),
           y: Array.from(longitudes, (_, i) => worldY(t.points[2 * i])) };
       });
       origin = { x: tracks[0]?.x[0] ?? 0, y: tracks[0]?.y[0] ?? 0 };
       for (const t of tracks) {
         let points = "";
         for (let i = 0; i < t.x.length; ++i) {
-          points += `${Math.round((t.x[i] - origin.x) * DECIMETRES_PER_UNIT)},` +
-            `${Math.round((t.y[i] - origin.y) * DECIMETRES_PER_UNIT)} `;
+          points += `${Math.round((t.x[i] - origin.x) * decimetresPerUnit)},` +
+            `${Math.round((t.y[i] - origin.y) * decimetresPerUnit)} `;
         }
         const parent = document.createElementNS(SVG, "g");
         t.halo = element("polyline", { class: "halo", points }, parent);
@@ -447,6 +299,7 @@ function createDrawing(svg, hint, mapProblem) {
       draw();
     },
     zoomAt,
+    panBy,
     // Zoom in (factor above 1) or out about the plot's centre.
     zoomBy(factor) {
       if (drawing.layout) zoomAt(factor, drawing.layout.centreX, drawing.layout.centreY);

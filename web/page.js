@@ -3,6 +3,12 @@
 // (drawing.js). A new pick or drop replaces what is shown: the one that came
 // last is shown, whatever order their files are read in.
 
+import { convertTrack, converter, count, csvOf, cutToBytes, encoder, mapFormats, mapTrackOf,
+  readTrackFile } from "./bridge.js";
+import { SVG, ZOOM_STEP, createDrawing, element, trackStyle } from "./drawing.js";
+import { attachGestures } from "./gestures.js";
+import { distance, spans } from "./projection.js";
+
 const $ = (id) => document.getElementById(id);
 // Of a saved file's name, in UTF-8: what a file system takes, less what
 // Chromium adds while it saves (".crdownload"), or it saves nothing.
@@ -16,7 +22,9 @@ const state = {
   formats: null,  // the module's map formats
   tracks: [],  // the files shown, converted
 };
-const drawing = createDrawing($("drawing"), $("wheel-hint"), showMapProblem);
+// Global, for the tests to ask where a point is drawn.
+const drawing = createDrawing($("drawing"), showMapProblem);
+attachGestures($("drawing"), drawing, $("wheel-hint"));
 
 function fittingName(base, extension) {
   return cutToBytes(base, MAX_NAME_BYTES - encoder.encode(extension).length) + extension;
@@ -63,7 +71,7 @@ async function show(files) {
   const drawn = state.tracks.filter((t) => t.points?.length > 0);
   $("results").hidden = false;
   $("track").hidden = drawn.length === 0;
-  drawing.show(drawn);
+  drawing.show(drawn, c.earth_radius(), c.shorter_way_round);
   describe(drawn);
   $("tracks").replaceChildren(...state.tracks.map(listing));
   showSaveAll();
@@ -178,7 +186,7 @@ function describe(drawn) {
   const position = (t, i) => `${t.points[2 * i].toFixed(6)}, ${t.points[2 * i + 1].toFixed(6)}`;
   $("drawing-summary").replaceChildren(...drawn.flatMap((t, k) => {
     const n = t.points.length / 2;
-    const { across, up } = spans(t.points);
+    const { across, up } = spans(t.points, t.longitudes, state.module.earth_radius());
     const notDrawn = t.lines - n;
     return [k > 0 ? " " : "", isolated(t.label),
       `: ${count(n)} point${n === 1 ? "" : "s"}, ${distance(t.length)} long, ` +
