@@ -139,6 +139,32 @@ bool CopyAccessList(HANDLE from, HANDLE to) {
   return copied;
 }
 
+// The new file that is to replace the output, made and locked; one that a
+// run left when it was killed (a plain file, neither open nor locked) is
+// removed first, and one that another run is writing (*held) is left alone.
+HANDLE CreateReplacement(const wchar_t* name, bool* held) {
+  const auto create = [name] {
+    return CreateFileW(name, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE fresh = create();
+  if (fresh == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+    const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD attributes = GetFileAttributesW(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotPlain) != 0) {
+      return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE left = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    *held =
+        left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION : !LockWhole(left);
+    if (left != INVALID_HANDLE_VALUE) CloseHandle(left);
+    if (!*held && DeleteFileW(name)) fresh = create();
+  }
+  if (fresh != INVALID_HANDLE_VALUE) LockWhole(fresh);
+  return fresh;
+}
+
 std::size_t WriteAll(HANDLE file, const char* bytes, std::size_t size, int* error) {
   std::size_t written = 0;
   while (written < size) {
@@ -354,29 +380,10 @@ Replaced ReplaceByRename(Fd* file, const char* name, const char* replacement, co
       !GetFileInformationByHandleEx(HandleOf(file->get()), FileBasicInfo, &basic, sizeof basic)) {
     return Replaced::kNotReplaced;
   }
-  const auto create = [wide_replacement] {
-    return CreateFileW(wide_replacement, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0,
-                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  HANDLE fresh = create();
-  if (fresh == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
-    // One that another run is writing is open or locked; one that a run left
-    // when it was killed, a plain file, is not.
-    const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    const DWORD attributes = GetFileAttributesW(wide_replacement);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotPlain) != 0) {
-      return Replaced::kNotReplaced;
-    }
-    const HANDLE left = CreateFileW(wide_replacement, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const bool held =
-        left == INVALID_HANDLE_VALUE ? GetLastError() == ERROR_SHARING_VIOLATION : !LockWhole(left);
-    if (left != INVALID_HANDLE_VALUE) CloseHandle(left);
-    if (held) return Replaced::kHeld;
-    if (DeleteFileW(wide_replacement)) fresh = create();
-  }
+  bool held = false;
+  const HANDLE fresh = CreateReplacement(wide_replacement, &held);
+  if (held) return Replaced::kHeld;
   if (fresh == INVALID_HANDLE_VALUE) return Replaced::kNotReplaced;
-  LockWhole(fresh);
   // Its access list and attributes (hidden, archive); the times are new.
   FILE_BASIC_INFO attributes = {};
   attributes.FileAttributes = basic.FileAttributes;

@@ -51,21 +51,9 @@ OutputVerdict Open(const char* name, const char* create_name, Opened* opened) {
                  "another program kept putting a new file in its place");
 }
 
-}  // namespace
-
-OutputResult WriteOutput(const char* name, const std::optional<FileIdentity>& input,
-                         WrittenFiles written_before, const char* bytes, std::size_t size,
-                         unsigned char* leading_room) {
-  const NameVerdict judged = JudgeOutputName(name, NamesDeviceInDisguise(name), input.has_value(),
-                                             ReadLink, NameAsOpened, ErrorText);
-  if (judged.verdict.refusal == OutputRefusal::kTrackTailFile) {
-    return Refusal(JudgeTrackTailName(IdentityOfName(name), *input));
-  }
-  if (judged.verdict.refusal != OutputRefusal::kNone) return Refusal(judged.verdict);
-
-  Opened opened;
-  const OutputVerdict open = Open(name, judged.final_name, &opened);
-  if (open.refusal != OutputRefusal::kNone) return Refusal(open);
+// What the guard judges of the output opened for the name judged.
+OutputFacts FactsOf(Opened& opened, const char* name, const NameVerdict& judged,
+                    WrittenFiles written_before, unsigned char* leading_room) {
   const OutputStatus& status = opened.status;
   OutputFacts facts = {status.kind,
                        status.identity,
@@ -88,13 +76,16 @@ OutputResult WriteOutput(const char* name, const std::optional<FileIdentity>& in
     facts.leading_cause =
         error == EBADF ? "cannot be read, so it is not known to be a text file" : ErrorText(error);
   }
-  const OutputVerdict verdict = JudgeOpenedOutput(*input, facts);
-  if (verdict.refusal != OutputRefusal::kNone) return Refusal(verdict);
+  return facts;
+}
 
-  WriteWay way = ChooseWriteWay(facts, verdict);
+// Writes the bytes the way chosen: a file replaced by rename is written in
+// place where no new file can be put beside it.
+OutputResult Write(Opened& opened, const char* name, WriteWay way, const OutputVerdict& verdict,
+                   const char* bytes, std::size_t size) {
   OverwriteResult written = {Overwritten::kWhole, size};
   std::optional<FileIdentity> now_named =
-      status.kind == FileKind::kRegular ? status.identity : std::nullopt;
+      opened.status.kind == FileKind::kRegular ? opened.status.identity : std::nullopt;
   int error = 0;
   if (way == WriteWay::kReplace) {
     static char replacement[512];  // a name that does not fit is written in place
@@ -129,4 +120,24 @@ OutputResult WriteOutput(const char* name, const std::optional<FileIdentity>& in
                          std::nullopt};
   if (!result.failed) result.now_named = now_named;
   return result;
+}
+
+}  // namespace
+
+OutputResult WriteOutput(const char* name, const std::optional<FileIdentity>& input,
+                         WrittenFiles written_before, const char* bytes, std::size_t size,
+                         unsigned char* leading_room) {
+  const NameVerdict judged = JudgeOutputName(name, NamesDeviceInDisguise(name), input.has_value(),
+                                             ReadLink, NameAsOpened, ErrorText);
+  if (judged.verdict.refusal == OutputRefusal::kTrackTailFile) {
+    return Refusal(JudgeTrackTailName(IdentityOfName(name), *input));
+  }
+  if (judged.verdict.refusal != OutputRefusal::kNone) return Refusal(judged.verdict);
+  Opened opened;
+  const OutputVerdict open = Open(name, judged.final_name, &opened);
+  if (open.refusal != OutputRefusal::kNone) return Refusal(open);
+  const OutputFacts facts = FactsOf(opened, name, judged, written_before, leading_room);
+  const OutputVerdict verdict = JudgeOpenedOutput(*input, facts);
+  if (verdict.refusal != OutputRefusal::kNone) return Refusal(verdict);
+  return Write(opened, name, ChooseWriteWay(facts, verdict), verdict, bytes, size);
 }

@@ -57,6 +57,24 @@ bool SkipNumber(const unsigned char* line, std::size_t end, std::size_t* at) {
 
 bool IsSeparator(unsigned char c) { return c == ',' || c == ';' || c == '\t' || c == ' '; }
 
+// Whether standard output or standard error writes to the output: then it
+// is written through that stream, after what it holds.
+OutputVerdict JudgeStandardStreams(const OutputFacts& output) {
+  OutputVerdict verdict = {OutputRefusal::kNone, ""};
+  for (int stream = 1; stream <= 2; ++stream) {
+    const StreamFacts& facts = output.streams[stream - 1];
+    if (output.kind == FileKind::kRegular && facts.kind == FileKind::kRegular && !facts.identity) {
+      return {OutputRefusal::kCannotCheck,
+              stream == 1 ? "standard output goes to a file whose identity cannot be read, so it "
+                            "may be this one"
+                          : "standard error goes to a file whose identity cannot be read, so it "
+                            "may be this one"};
+    }
+    if (output.identity && facts.identity == output.identity) verdict.standard_stream = stream;
+  }
+  return verdict;
+}
+
 }  // namespace
 
 OutputVerdict Refused(OutputRefusal refusal, const char* cause) { return {refusal, cause}; }
@@ -168,21 +186,8 @@ OutputVerdict JudgeOpenedOutput(const FileIdentity& input, const OutputFacts& ou
       return verdict;
     }
   }
-  OutputVerdict verdict = Refused(OutputRefusal::kNone, "");
-  for (int stream = 1; stream <= 2; ++stream) {
-    const StreamFacts& facts = output.streams[stream - 1];
-    if (output.kind == FileKind::kRegular && facts.kind == FileKind::kRegular && !facts.identity) {
-      return Refused(OutputRefusal::kCannotCheck,
-                     stream == 1 ? "standard output goes to a file whose identity cannot be read, "
-                                   "so it may be this one"
-                                 : "standard error goes to a file whose identity cannot be read, "
-                                   "so it may be this one");
-    }
-    if (output.identity && facts.identity == output.identity) {
-      verdict.standard_stream = stream;
-    }
-  }
-  if (output.kind != FileKind::kRegular) return verdict;
+  const OutputVerdict verdict = JudgeStandardStreams(output);
+  if (verdict.refusal != OutputRefusal::kNone || output.kind != FileKind::kRegular) return verdict;
   // A track file is a regular file: its own name is judged, whatever name
   // opened it, so that no name swapped in after the name was judged gets
   // one written over.

@@ -336,6 +336,39 @@ void WarnOfZipFolder() {
              "whole zip file first (Extract All), and start trb2csv there");
 }
 
+// Says on standard error which words were ignored, and what is written.
+void SayIgnored(int argc, const char* const* argv, int first_ignored, const char* output_name) {
+  static char ignored[2048];  // the words, as far as they fit
+  std::size_t length = 0;
+  for (int i = first_ignored; i < argc && length < sizeof ignored; ++i) {
+    const int added = std::snprintf(ignored + length, sizeof ignored - length, "%s%s",
+                                    i > first_ignored ? " " : "", argv[i]);
+    length += added > 0 ? static_cast<std::size_t>(added) : 0;
+  }
+  PrintCause(ignored, "ignored; a single argument names the CSV file%s, so %s is written",
+             g_quiet_mode ? ", and -quiet takes none" : "", output_name);
+}
+
+// Converts ceTrackTail.trb in the current folder into the CSV file; the
+// hint for a missing track file fits the command line: named is the name
+// given, if any. True if the CSV file holds the whole track.
+bool ConvertCeTrackTail(const char* named, const char* output_name) {
+  static char hint[kNameFieldSize + 128];
+  if (named) {
+    std::snprintf(hint, sizeof hint,
+                  " (the track is read from this name in the current folder; %s, the one "
+                  "argument, names the CSV file to write)",
+                  named);
+  } else {
+    std::snprintf(hint, sizeof hint,
+                  " (the track is read from this name in the current folder; to convert track "
+                  "files of other names, name them: trb2csv TRACK.trb)");
+  }
+  const LoadResult load = Load("ceTrackTail.trb", hint);
+  return load.outcome == LoadOutcome::kOpened &&
+         ExportLoaded("ceTrackTail.trb", output_name, load) == Conversion::kWhole;
+}
+
 }  // namespace
 
 int RunConverter(int argc, const char* const* argv) {
@@ -364,17 +397,7 @@ int RunConverter(int argc, const char* const* argv) {
 
   g_quiet_mode = line.quiet;
   const char* output_name = line.output_name ? line.output_name : "KeloTrackTail.csv";
-  if (line.first_ignored < argc) {
-    static char ignored[2048];  // the words, as far as they fit
-    std::size_t length = 0;
-    for (int i = line.first_ignored; i < argc && length < sizeof ignored; ++i) {
-      const int added = std::snprintf(ignored + length, sizeof ignored - length, "%s%s",
-                                      i > line.first_ignored ? " " : "", argv[i]);
-      length += added > 0 ? static_cast<std::size_t>(added) : 0;
-    }
-    PrintCause(ignored, "ignored; a single argument names the CSV file%s, so %s is written",
-               g_quiet_mode ? ", and -quiet takes none" : "", output_name);
-  }
+  if (line.first_ignored < argc) SayIgnored(argc, argv, line.first_ignored, output_name);
 
   if (!g_quiet_mode) PrintText(stdout, "KeloCE trb to csv Converter  (Lat-Lon)  /v1.0 18.05.09\n");
   bool converted = false;
@@ -384,21 +407,7 @@ int RunConverter(int argc, const char* const* argv) {
   } else if (line.name_too_long) {
     RefuseLongName(argv[1]);
   } else {
-    // The hint fits the command line: the name given is the CSV file's.
-    static char hint[kNameFieldSize + 128];
-    if (line.output_name) {
-      std::snprintf(hint, sizeof hint,
-                    " (the track is read from this name in the current folder; %s, the one "
-                    "argument, names the CSV file to write)",
-                    line.output_name);
-    } else {
-      std::snprintf(hint, sizeof hint,
-                    " (the track is read from this name in the current folder; to convert "
-                    "track files of other names, name them: trb2csv TRACK.trb)");
-    }
-    const LoadResult load = Load("ceTrackTail.trb", hint);
-    converted = load.outcome == LoadOutcome::kOpened &&
-                ExportLoaded("ceTrackTail.trb", output_name, load) == Conversion::kWhole;
+    converted = ConvertCeTrackTail(line.output_name, output_name);
   }
   WarnOfZipFolder();
   if (!g_quiet_mode) PromptAndWait();

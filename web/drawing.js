@@ -47,6 +47,73 @@ async function fetchTile(url) {
   return URL.createObjectURL(picture);
 }
 
+// The map under the tracks: the tiles of an address ({z}, {x} and {y} in
+// it) that a view shows, each fetched once and kept while it is shown, its
+// picture let go when it is not; mapProblem(status) is told of a tile that
+// cannot be had, which leaves the grid.
+function createTileLayer(mapProblem) {
+  const tiles = new Map();  // the tiles' images by place and address; null: failed
+  let address = "";
+
+  function draw(parent, scale, px, py, x0, x1, y0, y1) {
+    const zoom = Math.max(0, Math.min(MAX_TILE_ZOOM, Math.round(Math.log2(scale / TILE_SIZE))));
+    const n = 2 ** zoom;
+    const shown = new Set();
+    const [txLow, txHigh] = [Math.floor(x0 * n), Math.floor(x1 * n)];
+    const [tyLow, tyHigh] = [Math.max(0, Math.floor(y0 * n)), Math.min(n - 1, Math.floor(y1 * n))];
+    if ((txHigh - txLow + 1) * (tyHigh - tyLow + 1) > 200) return;
+    for (let tx = txLow; tx <= txHigh; ++tx) {
+      for (let ty = tyLow; ty <= tyHigh; ++ty) {
+        const url = address.replaceAll("{z}", zoom).replaceAll("{x}", ((tx % n) + n) % n)
+          .replaceAll("{y}", ty);
+        const key = `${tx}/${ty}/${url}`;
+        shown.add(key);
+        let image = tiles.get(key);
+        if (image === null) continue;  // it failed: the grid shows through
+        if (!image) {
+          const fetched = document.createElementNS(SVG, "image");
+          fetched.dataset.tile = url;
+          fetched.setAttribute("preserveAspectRatio", "none");
+          tiles.set(key, fetched);
+          fetchTile(url).then((picture) => {
+            if (tiles.get(key) === fetched) fetched.setAttribute("href", picture);
+            else URL.revokeObjectURL(picture);
+          }, (problem) => {
+            if (tiles.get(key) !== fetched) return;
+            tiles.set(key, null);
+            fetched.remove();
+            mapProblem(problem.status);
+          });
+          image = fetched;
+        }
+        const side = scale / n + 0.5;  // no seam between tiles
+        image.setAttribute("x", px(tx / n));
+        image.setAttribute("y", py(ty / n));
+        image.setAttribute("width", side);
+        image.setAttribute("height", side);
+        parent.append(image);
+      }
+    }
+    for (const key of tiles.keys()) if (!shown.has(key) && tiles.get(key)) forget(key);
+  }
+
+  // A tile no longer shown, and its picture.
+  function forget(key) {
+    const picture = tiles.get(key)?.getAttribute("href");
+    if (picture) URL.revokeObjectURL(picture);
+    tiles.delete(key);
+  }
+
+  return {
+    draw,
+    // Tiles from this address from now on.
+    use(tileAddress) {
+      address = tileAddress;
+      for (const key of [...tiles.keys()]) forget(key);
+    },
+  };
+}
+
 // The drawing in the SVG element svg; mapProblem(status) is told when a map
 // tile cannot be had.
 export function createDrawing(svg, mapProblem) {
@@ -54,12 +121,12 @@ export function createDrawing(svg, mapProblem) {
   let tracks = [];  // { x: [], y: [], style, line, halo }: in world units, and drawn
   let origin = null;  // of the lines' points
   let view = null;  // { x, y, scale }: the centre in world units, pixels per unit
-  let map = { on: false, address: "" };
+  let mapOn = false;
+  const map = createTileLayer(mapProblem);
   let radius = 1;  // of the earth, in metres: the module's
   // The lines' points are whole decimetres (at the equator): what a file's
   // six decimals tell, in numbers that a browser reads fast and exactly.
   let decimetresPerUnit = 1;
-  const tiles = new Map();  // the map's tile images by address, kept while the map is on
 
   measure.font = "13px system-ui, sans-serif";  // as the page's style sets the labels
   const labelWidth = (text) => measure.measureText(text).width;
@@ -101,55 +168,6 @@ export function createDrawing(svg, mapProblem) {
     return { width, plotHeight, height: plotHeight + margin.top + margin.bottom, margin };
   }
 
-  function drawTiles(parent, px, py, x0, x1, y0, y1) {
-    const zoom = Math.max(0, Math.min(MAX_TILE_ZOOM, Math.round(Math.log2(view.scale / TILE_SIZE))));
-    const n = 2 ** zoom;
-    const shown = new Set();
-    const [txLow, txHigh] = [Math.floor(x0 * n), Math.floor(x1 * n)];
-    const [tyLow, tyHigh] = [Math.max(0, Math.floor(y0 * n)), Math.min(n - 1, Math.floor(y1 * n))];
-    if ((txHigh - txLow + 1) * (tyHigh - tyLow + 1) > 200) return;
-    for (let tx = txLow; tx <= txHigh; ++tx) {
-      for (let ty = tyLow; ty <= tyHigh; ++ty) {
-        const url = map.address.replaceAll("{z}", zoom).replaceAll("{x}", ((tx % n) + n) % n)
-          .replaceAll("{y}", ty);
-        const key = `${tx}/${ty}/${url}`;
-        shown.add(key);
-        let image = tiles.get(key);
-        if (image === null) continue;  // it failed: the grid shows through
-        if (!image) {
-          const fetched = document.createElementNS(SVG, "image");
-          fetched.dataset.tile = url;
-          fetched.setAttribute("preserveAspectRatio", "none");
-          tiles.set(key, fetched);
-          fetchTile(url).then((picture) => {
-            if (tiles.get(key) === fetched) fetched.setAttribute("href", picture);
-            else URL.revokeObjectURL(picture);
-          }, (problem) => {
-            if (tiles.get(key) !== fetched) return;
-            tiles.set(key, null);
-            fetched.remove();
-            mapProblem(problem.status);
-          });
-          image = fetched;
-        }
-        const side = view.scale / n + 0.5;  // no seam between tiles
-        image.setAttribute("x", px(tx / n));
-        image.setAttribute("y", py(ty / n));
-        image.setAttribute("width", side);
-        image.setAttribute("height", side);
-        parent.append(image);
-      }
-    }
-    for (const key of tiles.keys()) if (!shown.has(key) && tiles.get(key)) forget(key);
-  }
-
-  // A tile no longer shown, and its picture.
-  function forget(key) {
-    const picture = tiles.get(key)?.getAttribute("href");
-    if (picture) URL.revokeObjectURL(picture);
-    tiles.delete(key);
-  }
-
   function draw() {
     svg.replaceChildren();
     if (tracks.length === 0) return;
@@ -177,7 +195,7 @@ export function createDrawing(svg, mapProblem) {
     const clip = element("clipPath", { id: "plot-area" }, element("defs", {}, svg));
     element("rect", { x: margin.left, y: margin.top, width: plotWidth, height: plotHeight }, clip);
     const plot = element("g", { "clip-path": "url(#plot-area)" }, svg);
-    if (map.on) drawTiles(element("g", { class: "map" }, plot), px, py, x0, x1, yTop, yBottom);
+    if (mapOn) map.draw(element("g", { class: "map" }, plot), view.scale, px, py, x0, x1, yTop, yBottom);
 
     const longitudes = tics(longitudeOf(x0), longitudeOf(x1), plotWidth);
     for (const longitude of longitudes.values) {
@@ -199,7 +217,7 @@ export function createDrawing(svg, mapProblem) {
     const lines = element("g", { transform: `translate(${px(origin.x)} ${py(origin.y)}) ` +
       `scale(${view.scale / decimetresPerUnit})` }, plot);
     for (const t of tracks) {
-      if (map.on) lines.append(t.halo);
+      if (mapOn) lines.append(t.halo);
       lines.append(t.line);
     }
     // Start rings and end squares on top of every line; a square fits inside
@@ -294,8 +312,8 @@ export function createDrawing(svg, mapProblem) {
     },
     // The map under the tracks, from tiles at address ({z}, {x} and {y} in it).
     setMap(on, address) {
-      map = { on, address };
-      for (const key of [...tiles.keys()]) forget(key);
+      mapOn = on;
+      map.use(address);
       draw();
     },
     zoomAt,
