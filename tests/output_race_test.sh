@@ -30,14 +30,7 @@ setsid timeout -k 2 60 strace -qq -o /dev/null -P out.csv -e trace=readlink \
   -e inject=readlink:signal=SIGSTOP:when=2 \
   sh -c 'echo $$ >run.pid; exec "$@"' sh "$program" out.csv </dev/null >console.txt 2>errors.txt &
 tracer=$!
-stopped() { [ -s run.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat run.pid)/stat" 2>/dev/null; }
-if wait_until 20 stopped; then
-  ln -sfn notes.trb out.csv
-  kill -s CONT "$(cat run.pid)"
-else
-  fail "the run was not stopped as it looked at out.csv"
-  kill -s KILL "$(cat run.pid)" 2>/dev/null
-fi
+while_stopped run.pid ln -sfn notes.trb out.csv || fail "the run was not stopped as it looked at out.csv"
 wait "$tracer"
 status=$?
 unchanged || fail "stopped between check and open: notes.trb was written over"
@@ -57,14 +50,11 @@ rm -f run.pid
   -e inject=openat:signal=SIGSTOP:when=1 \
   sh -c 'echo $$ >../run.pid; exec "$@"' sh "$program" ../shared.csv </dev/null >/dev/null 2>&1) &
 tracer=$!
-if wait_until 20 stopped; then
+first_run() {
   (cd first && timeout -k 2 10 "$program" ../shared.csv </dev/null >/dev/null 2>&1) ||
     fail "a run beside a stopped one failed"
-  kill -s CONT "$(cat run.pid)"
-else
-  fail "the second run was not stopped as it opened shared.csv"
-  kill -s KILL "$(cat run.pid)" 2>/dev/null
-fi
+}
+while_stopped run.pid first_run || fail "the second run was not stopped as it opened shared.csv"
 wait "$tracer" || fail "the run let go after the other replaced its file failed"
 [ "$(cat shared.csv)" = $'-3.250000 , 4.750000 , "1"\r' ] ||
   fail "the run let go after the other replaced its file: shared.csv holds $(cat shared.csv)"

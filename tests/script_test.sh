@@ -46,6 +46,22 @@ wait_until() {
   return 1
 }
 
+# Waits up to 20 s until the process whose number the file holds has stopped
+# (strace stops it at a call), runs the command, and lets the process go on;
+# or, if it never stops, kills it and returns 1.
+while_stopped() {
+  local pid_file=$1
+  shift
+  stopped() { [ -s "$pid_file" ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat "$pid_file")/stat" 2>/dev/null; }
+  if wait_until 20 stopped; then
+    "$@"
+    kill -s CONT "$(cat "$pid_file")"
+    return 0
+  fi
+  kill -s KILL "$(cat "$pid_file")" 2>/dev/null
+  return 1
+}
+
 # Ends the test: status 1 if a check failed.
 finish() {
   if [ "$failures" -ne 0 ]; then

@@ -79,17 +79,13 @@ release
 setsid timeout -k 2 60 strace -qq -o /dev/null -P "$PWD/.KeloTrackTail.csv.trb2csv-new" -e trace=write \
   -e inject=write:signal=SIGSTOP sh -c 'echo $$ >linux.pid; exec "$@"' sh "$linux_program" -quiet </dev/null >/dev/null 2>&1 &
 tracer=$!
-stopped() { [ -s linux.pid ] && grep -q '^[0-9]* ([^)]*) [tT]' "/proc/$(cat linux.pid)/stat" 2>/dev/null; }
-if wait_until 20 stopped; then
+kept_out() {
   convert
   [ "$status" = 1 ] || fail "held by a Linux run: exit status $status"
   grep -q "held by another run of trb2csv" errors.txt ||
     fail "held by a Linux run: trb2csv.exe says $(cat errors.txt)"
-  kill -s CONT "$(cat linux.pid)"
-else
-  fail "the Linux run did not stop in its write"
-  kill -s KILL "$(cat linux.pid)" 2>/dev/null
-fi
+}
+while_stopped linux.pid kept_out || fail "the Linux run did not stop in its write"
 wait "$tracer" || fail "the Linux run that held the file failed"
 [ "$(grep -c 'Trackpoint\|trb2csv' KeloTrackTail.csv)" = 0 ] && [ "$(wc -l < KeloTrackTail.csv)" = 2 ] ||
   fail "held by a Linux run: the CSV file is not the Linux run's: $(cat KeloTrackTail.csv)"
