@@ -73,8 +73,10 @@ OutputFacts FactsOf(Opened& opened, const char* name, const NameVerdict& judged,
   if (status.kind == FileKind::kRegular && !status.empty) {
     int error = 0;
     facts.leading_size = ReadLeadingBytes(opened.file.get(), leading_room, kTextCheckSize, &error);
-    facts.leading_cause =
-        error == EBADF ? "cannot be read, so it is not known to be a text file" : ErrorText(error);
+    if (facts.leading_size < 0) {
+      facts.leading_cause = error == EBADF ? "cannot be read, so it is not known to be a text file"
+                                           : ErrorText(error);
+    }
   }
   return facts;
 }
@@ -111,14 +113,16 @@ OutputResult Write(Opened& opened, const char* name, WriteWay way, const OutputV
   int close_error = 0;
   const bool closed = opened.file.Close(&close_error);
   const bool whole = written.holds == Overwritten::kWhole;
-  OutputResult result = {verdict,
-                         !whole || !closed,
-                         ErrorText(whole ? close_error : error),
-                         written.holds,
-                         CountLines(bytes, written.kept),
-                         way == WriteWay::kStream,
-                         std::nullopt};
-  if (!result.failed) result.now_named = now_named;
+  OutputResult result = {verdict, !whole || !closed,        "",          written.holds,
+                         0,       way == WriteWay::kStream, std::nullopt};
+  // The system's text of an error costs a run more than the conversion: only
+  // a failure has one.
+  if (result.failed) {
+    result.cause = ErrorText(whole ? close_error : error);
+    result.lines_kept = CountLines(bytes, written.kept);
+  } else {
+    result.now_named = now_named;
+  }
   return result;
 }
 
